@@ -1,0 +1,80 @@
+# Shared by scripts/test and scripts/run: install what is missing, build, and
+# give Wine a throwaway prefix and home inside the build folder.
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD=${VELLUMIX_BUILD:-$ROOT/build}
+
+PACKAGES=(cmake make g++-mingw-w64-i686 googletest wine wine32:i386 xvfb xdotool
+          fonts-wine fonts-liberation x11-apps imagemagick
+          libxrender1:i386 libxcursor1:i386 libxi6:i386 libxrandr2:i386 libxinerama1:i386
+          libxcomposite1:i386 libxfixes3:i386)
+
+log() { printf '== %s\n' "$*" >&2; }
+
+ensure_packages() {
+  local missing=() p
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  log "installing: ${missing[*]}"
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "missing packages (${missing[*]}); run as root to install them" >&2
+    exit 1
+  fi
+  dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+build() {
+  log "building in $BUILD"
+  if [ ! -f "$BUILD/CMakeCache.txt" ]; then
+    cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" \
+          -DCMAKE_BUILD_TYPE=Release >/dev/null
+  fi
+  cmake --build "$BUILD" -j "$(nproc)" -- --no-print-directory >/dev/null
+}
+
+# A 32-bit Wine prefix and an empty HOME of our own, so nothing the program or
+# the tests do touches the user's files (Wine links Desktop, Documents, ... to HOME).
+wine_env() {
+  export WINEPREFIX=$BUILD/wine WINEARCH=win32 WINEDEBUG=-all HOME=$BUILD/home
+  export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml="
+  mkdir -p "$HOME/.local/share/Trash/files" "$HOME/.local/share/Trash/info"
+}
+
+fresh_prefix() {
+  wine_env
+  wineserver -k 2>/dev/null || true
+  rm -rf "$WINEPREFIX" "$HOME"
+  wine_env
+  log "creating Wine prefix"
+  env -u DISPLAY wineboot -i >/dev/null 2>&1
+  wineserver -w
+}
+
+XVFB_PID=
+start_display() {
+  local n
+  for n in $(seq 77 99); do
+    [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
+    Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    XVFB_PID=$!
+    export DISPLAY=:$n
+    local i
+    for i in $(seq 100); do
+      [ -e /tmp/.X11-unix/X$n ] && return 0
+      kill -0 $XVFB_PID 2>/dev/null || break
+      sleep 0.1
+    done
+  done
+  echo "could not start Xvfb" >&2
+  exit 1
+}
+
+stop_display() {
+  [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
+  XVFB_PID=
+}
