@@ -34,7 +34,8 @@ build() {
     cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" \
           -DCMAKE_BUILD_TYPE=Release >/dev/null
   fi
-  cmake --build "$BUILD" -j "$(nproc)" -- --no-print-directory >/dev/null
+  # One build at a time on this machine, whichever checkout it comes from.
+  flock /tmp/vellumix-build.lock cmake --build "$BUILD" -j "$(nproc)" -- --no-print-directory >/dev/null
 }
 
 # A 32-bit Wine prefix and an empty HOME of our own, so nothing the program or
