@@ -40,18 +40,25 @@ build() {
 
 # A 32-bit Wine prefix and an empty HOME of our own, so nothing the program or
 # the tests do touches the user's files (Wine links Desktop, Documents, ... to HOME).
+# $1 names the pair: "test" (thrown away on every test run) or "run".
 wine_env() {
-  export WINEPREFIX=$BUILD/wine WINEARCH=win32 WINEDEBUG=-all HOME=$BUILD/home
+  local name=${1:-test}
+  export WINEPREFIX=$BUILD/$name-wine WINEARCH=win32 WINEDEBUG=-all HOME=$BUILD/$name-home
   export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml="
   mkdir -p "$HOME/.local/share/Trash/files" "$HOME/.local/share/Trash/info"
 }
 
 fresh_prefix() {
-  wine_env
+  wine_env "$@"
   wineserver -k 2>/dev/null || true
   rm -rf "$WINEPREFIX" "$HOME"
-  wine_env
-  log "creating Wine prefix"
+  ensure_prefix "$@"
+}
+
+ensure_prefix() {
+  wine_env "$@"
+  [ -f "$WINEPREFIX/system.reg" ] && return 0
+  log "creating Wine prefix $WINEPREFIX"
   env -u DISPLAY wineboot -i >/dev/null 2>&1
   wineserver -w
 }

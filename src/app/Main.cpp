@@ -1,5 +1,63 @@
-// Program entry. The main window arrives with its own unit; until then the
-// program only carries its resources.
-#include <windows.h>
+// Program entry: one instance at a time, then the main window and its message loop.
+#include "app/UMain.h"
+#include "win/Application.h"
+#include "win/Handle.h"
+#include "win/Registry.h"
+#include "win/Shell.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return 0; }
+#include <commctrl.h>
+
+#include <memory>
+
+namespace {
+
+// Both ShowTrayIconOnly and MinRun set: the program starts in the notification
+// area only. Anything unreadable shows the window.
+bool ShowMainFormAtStart() {
+  TRegistry Reg(HKEY_CURRENT_USER);
+  if (!Reg.OpenKey("Software\\Vellumix", false)) return true;
+  auto TrayOnly = Reg.ReadBool("ShowTrayIconOnly");
+  auto MinRun = Reg.ReadBool("MinRun");
+  return !(TrayOnly && MinRun && *TrayOnly && *MinRun);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  const UINT PreviousInstance = RegisterWindowMessageA("Check Vellumix Previous Inst");
+  TKernelHandle Mutex(CreateMutexA(nullptr, FALSE, "Vellumix"));
+  const DWORD Wait = WaitForSingleObject(Mutex.get(), 10);
+  if (Wait == WAIT_TIMEOUT) {
+    // Another instance runs: ask it to come forward, and leave.
+    DWORD Recipients = BSM_APPLICATIONS;
+    BroadcastSystemMessageA(BSF_POSTMESSAGE, &Recipients, PreviousInstance, 0, 0);
+    return 0;
+  }
+
+  INITCOMMONCONTROLSEX Controls{sizeof Controls, ICC_WIN95_CLASSES | ICC_DATE_CLASSES | ICC_TAB_CLASSES};
+  InitCommonControlsEx(&Controls);
+
+  const bool ShowMainForm = ShowMainFormAtStart();
+  Application.SetTitle("Vellumix");
+  Application.Initialize();
+
+  const std::string FirstArg = __argc > 1 ? __argv[1] : "";
+  int ExitCode = 0;
+  try {
+    TMainForm MainForm(FirstArg);
+    if (ShowMainForm) {
+      if (MainForm.WindowState == TWindowState::wsMinimized)
+        Application.Minimize();
+      else
+        MainForm.Show();
+    }
+    Application.Run();
+  } catch (const std::exception& E) {
+    Application.ShowException(E);
+    ExitCode = 1;
+  }
+  Application.Finalize();
+
+  if (Wait == WAIT_OBJECT_0 || Wait == WAIT_ABANDONED) ReleaseMutex(Mutex.get());
+  return ExitCode;
+}

@@ -1,11 +1,114 @@
 #include "win/Application.h"
 
+#include <stdexcept>
+
 TApplication Application;
 
+namespace {
+constexpr char AppClassName[] = "TApplication";
+}
+
+void TApplication::Initialize() {
+  if (FHandle) return;
+  HINSTANCE Instance = GetModuleHandleA(nullptr);
+  WNDCLASSA Class{};
+  Class.lpfnWndProc = WindowProc;
+  Class.hInstance = Instance;
+  Class.hIcon = LoadIconA(Instance, MAKEINTRESOURCEA(1));
+  Class.lpszClassName = AppClassName;
+  RegisterClassA(&Class);
+  // A zero-size captioned pop-up in the middle of the screen: it has a taskbar
+  // button but nothing to see. Created hidden; showing it shows the button.
+  FHandle = CreateWindowExA(0, AppClassName, FTitle.c_str(),
+                            WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
+                            GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0,
+                            0, nullptr, nullptr, Instance, nullptr);
+}
+
+void TApplication::Finalize() noexcept {
+  SetOnMessage(nullptr);
+  if (FHandle) DestroyWindow(FHandle);
+  FHandle = nullptr;
+}
+
+void TApplication::SetTitle(const std::string& Title) {
+  FTitle = Title;
+  if (FHandle) SetWindowTextA(FHandle, FTitle.c_str());
+}
+
+void TApplication::SetOnMessage(std::function<void(MSG&, bool&)> Hook) {
+  FOnMessage = std::move(Hook);
+  if (FOnMessage && !FHook)
+    FHook = SetWindowsHookExA(WH_GETMESSAGE, GetMessageHook, nullptr, GetCurrentThreadId());
+  else if (!FOnMessage && FHook) {
+    UnhookWindowsHookEx(FHook);
+    FHook = nullptr;
+  }
+}
+
+LRESULT CALLBACK TApplication::GetMessageHook(int Code, WPARAM WParam, LPARAM LParam) {
+  if (Code == HC_ACTION && WParam == PM_REMOVE && Application.FOnMessage) {
+    auto* Msg = reinterpret_cast<MSG*>(LParam);
+    bool Handled = false;
+    Guarded([&] { Application.FOnMessage(*Msg, Handled); });
+    if (Handled) Msg->message = WM_NULL;
+  }
+  return CallNextHookEx(nullptr, Code, WParam, LParam);
+}
+
+void TApplication::Minimize() {
+  if (!FHandle || IsIconic(FHandle)) return;
+  if (MainForm && IsWindowVisible(MainForm)) {
+    FMainFormHiddenByMinimize = true;
+    ShowWindow(MainForm, SW_HIDE);
+  }
+  ShowWindow(FHandle, SW_MINIMIZE);
+}
+
+void TApplication::Restore() {
+  if (!FHandle || !IsIconic(FHandle)) return;
+  ShowWindow(FHandle, SW_RESTORE);
+  if (!MainForm) return;
+  if (FMainFormHiddenByMinimize) {
+    FMainFormHiddenByMinimize = false;
+    ShowWindow(MainForm, SW_SHOW);
+  } else if (!IsWindowVisible(MainForm) && OnShowMainForm) {
+    OnShowMainForm();
+  }
+  if (IsWindowVisible(MainForm)) SetForegroundWindow(MainForm);
+}
+
+LRESULT CALLBACK TApplication::WindowProc(HWND Window, UINT Msg, WPARAM WParam, LPARAM LParam) {
+  return Guarded(LRESULT{0}, [&]() -> LRESULT {
+    switch (Msg) {
+      case WM_SYSCOMMAND:
+        switch (WParam & 0xFFF0) {
+          case SC_MINIMIZE:
+            Application.Minimize();
+            return 0;
+          case SC_RESTORE:
+            Application.Restore();
+            return 0;
+          case SC_CLOSE:
+            if (Application.MainForm) PostMessageA(Application.MainForm, WM_CLOSE, 0, 0);
+            return 0;
+        }
+        break;
+      case WM_CLOSE:
+        if (Application.MainForm) PostMessageA(Application.MainForm, WM_CLOSE, 0, 0);
+        return 0;
+      case WM_SETFOCUS:
+        // Activating the taskbar button activates the main window.
+        if (Application.MainForm && IsWindowVisible(Application.MainForm) &&
+            IsWindowEnabled(Application.MainForm))
+          SetFocus(Application.MainForm);
+        return 0;
+    }
+    return DefWindowProcA(Window, Msg, WParam, LParam);
+  });
+}
+
 void TApplication::Dispatch(MSG& Msg) {
-  bool Handled = false;
-  if (OnMessage) OnMessage(Msg, Handled);
-  if (Handled) return;
   if (Accelerators && AccelWindow &&
       (Msg.hwnd == AccelWindow || IsChild(AccelWindow, Msg.hwnd)) &&
       TranslateAcceleratorA(AccelWindow, Accelerators, &Msg))
@@ -38,6 +141,14 @@ void TApplication::Run() {
   while (!FTerminated) HandleMessage();
 }
 
+void TApplication::ShowException(const std::exception& E) noexcept {
+  std::string Text = E.what();
+  if (!Text.empty() && Text.back() != '.') Text += '.';
+  HWND Owner = GetActiveWindow();
+  if (!Owner) Owner = MainForm;
+  MessageBoxA(Owner, Text.c_str(), FTitle.c_str(), MB_OK | MB_ICONERROR);
+}
+
 int ShowMessageBox(const std::string& Text, UINT Flags) {
-  return MessageBoxA(GetActiveWindow(), Text.c_str(), Application.Title.c_str(), Flags);
+  return MessageBoxA(GetActiveWindow(), Text.c_str(), Application.Title().c_str(), Flags);
 }

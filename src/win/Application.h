@@ -1,25 +1,50 @@
 #pragma once
-// The application object: the main thread's message pump and the program's
-// title. All windows of the program live on the main thread, and every wait the
+// The application object: the main thread's message pump, the program's title
+// and the application window.
+//
+// The application window is a hidden-looking window that owns the main window
+// and carries the program's taskbar button: showing or hiding it shows or hides
+// the button, and minimising the application minimises it and hides the main
+// window. All windows of the program live on the main thread, and every wait the
 // main thread does goes through this pump, so a command that waits (the scanner,
 // a long registry list) keeps the window alive.
 
 #include <windows.h>
 
+#include <exception>
+#include <stdexcept>
 #include <functional>
 #include <string>
 
 class TApplication {
 public:
-  std::string Title;
+  // Creates the application window. Call once, before the main window.
+  void Initialize();
+  void Finalize() noexcept;
 
-  // Sees each message taken from the queue before it is dispatched; setting
-  // Handled drops the message.
-  std::function<void(MSG& Msg, bool& Handled)> OnMessage;
+  HWND Handle() const noexcept { return FHandle; }
+  HWND MainForm = nullptr;
+
+  const std::string& Title() const noexcept { return FTitle; }
+  void SetTitle(const std::string& Title);
+
+  // Sees each message taken from the thread's queue, by any message loop (also
+  // those of modal dialogs and message boxes); setting Handled drops the message.
+  void SetOnMessage(std::function<void(MSG& Msg, bool& Handled)> Hook);
 
   // Keyboard accelerators routed to AccelWindow.
   HACCEL Accelerators = nullptr;
   HWND AccelWindow = nullptr;
+
+  bool Minimized() const noexcept { return FHandle && IsIconic(FHandle); }
+  // Hides the main window and minimises the application window.
+  void Minimize();
+  // Restores the application window and shows the main window again if
+  // minimising hid it.
+  void Restore();
+  // Called to show the main window when the application is restored after a
+  // minimised start (the main window has never been shown then).
+  std::function<void()> OnShowMainForm;
 
   // Set when WM_QUIT has been taken from the queue.
   bool Terminated() const noexcept { return FTerminated; }
@@ -32,10 +57,20 @@ public:
   // Handles messages until WM_QUIT.
   void Run();
 
+  // The error box for exceptions that reach the application: the message, OK.
+  void ShowException(const std::exception& E) noexcept;
+
 private:
   bool ProcessMessage(MSG& Msg);
   void Dispatch(MSG& Msg);
+  static LRESULT CALLBACK WindowProc(HWND Window, UINT Msg, WPARAM WParam, LPARAM LParam);
+  static LRESULT CALLBACK GetMessageHook(int Code, WPARAM WParam, LPARAM LParam);
 
+  HWND FHandle = nullptr;
+  std::string FTitle;
+  std::function<void(MSG&, bool&)> FOnMessage;
+  HHOOK FHook = nullptr;
+  bool FMainFormHiddenByMinimize = false;
   bool FTerminated = false;
 };
 
@@ -43,3 +78,22 @@ extern TApplication Application;
 
 // A plain message box owned by the active window, captioned with the title.
 int ShowMessageBox(const std::string& Text, UINT Flags = MB_OK);
+
+// Runs Body; an exception is shown in the error box and OnError returned.
+// For window procedures, dialog procedures, hooks and thread functions.
+template <class R, class F>
+R Guarded(R OnError, F&& Body) noexcept {
+  try {
+    return Body();
+  } catch (const std::exception& E) {
+    Application.ShowException(E);
+  } catch (...) {
+    Application.ShowException(std::runtime_error("Unexpected error."));
+  }
+  return OnError;
+}
+
+template <class F>
+void Guarded(F&& Body) noexcept {
+  Guarded(0, [&] { return Body(), 0; });
+}

@@ -171,7 +171,7 @@ TEST_F(OptionTest, UnopenableKeySaysSoAndKeepsMembers) {
     TOption O;
     O.KeyPath = Key.Sub(std::string(300, 'x'));
     O.DelCookie = true;
-    Application.Title = "Vellumix";
+    Application.SetTitle("Vellumix");
     TBoxWatcher Box("Vellumix");
     (O.*C.Operation)();
     ASSERT_TRUE(Box.Answered());

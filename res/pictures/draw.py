@@ -1,0 +1,266 @@
+#!/usr/bin/env python3
+"""Draws the program's pictures: icon, toolbar images, status lights, toolbar
+wallpapers. Plain Python, no libraries: shapes are signed-distance functions,
+anti-aliased by their distance to the pixel centre. Run it after changing a
+picture and commit what it writes; the build only uses the written files."""
+
+import math
+import os
+import struct
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+# ---- shapes: each returns the signed distance (pixels) from a point to its edge
+
+def circle(cx, cy, r):
+    return lambda x, y: math.hypot(x - cx, y - cy) - r
+
+
+def rect(x0, y0, x1, y1, r=0.0):
+    cx, cy, hx, hy = (x0 + x1) / 2, (y0 + y1) / 2, (x1 - x0) / 2 - r, (y1 - y0) / 2 - r
+
+    def d(x, y):
+        qx, qy = abs(x - cx) - hx, abs(y - cy) - hy
+        return math.hypot(max(qx, 0), max(qy, 0)) + min(max(qx, qy), 0) - r
+    return d
+
+
+def ring(cx, cy, r, w):
+    return lambda x, y: abs(math.hypot(x - cx, y - cy) - r) - w / 2
+
+
+def arc(cx, cy, r, w, a0, a1):
+    """Ring segment from angle a0 to a1 (degrees, clockwise from 12 o'clock), round caps."""
+    def d(x, y):
+        ang = (math.degrees(math.atan2(x - cx, -(y - cy))) + 360) % 360
+        lo, hi = a0 % 360, a1 % 360
+        inside = lo <= ang <= hi if lo <= hi else (ang >= lo or ang <= hi)
+        if inside:
+            return abs(math.hypot(x - cx, y - cy) - r) - w / 2
+        ends = [(cx + r * math.sin(math.radians(a)), cy - r * math.cos(math.radians(a))) for a in (a0, a1)]
+        return min(math.hypot(x - ex, y - ey) for ex, ey in ends) - w / 2
+    return d
+
+
+def segment(x0, y0, x1, y1, w):
+    def d(x, y):
+        px, py, bx, by = x - x0, y - y0, x1 - x0, y1 - y0
+        t = max(0.0, min(1.0, (px * bx + py * by) / (bx * bx + by * by)))
+        return math.hypot(px - bx * t, py - by * t) - w / 2
+    return d
+
+
+def polygon(points):
+    def d(x, y):
+        best, sign, n = float("inf"), 1, len(points)
+        for i in range(n):
+            (ax, ay), (bx, by) = points[i], points[(i + 1) % n]
+            ex, ey, wx, wy = bx - ax, by - ay, x - ax, y - ay
+            t = max(0.0, min(1.0, (wx * ex + wy * ey) / (ex * ex + ey * ey)))
+            best = min(best, math.hypot(wx - ex * t, wy - ey * t))
+            if (ay <= y < by or by <= y < ay) and x < ax + (y - ay) * ex / ey:
+                sign = -sign
+        return sign * best
+    return d
+
+
+def union(*shapes):
+    return lambda x, y: min(s(x, y) for s in shapes)
+
+
+def minus(a, b):
+    return lambda x, y: max(a(x, y), -b(x, y))
+
+
+# ---- paints: colour at a point
+
+def solid(c):
+    return lambda x, y: c
+
+
+def vgrad(y0, c0, y1, c1):
+    def p(x, y):
+        t = max(0.0, min(1.0, (y - y0) / (y1 - y0)))
+        return tuple(a + (b - a) * t for a, b in zip(c0, c1))
+    return p
+
+
+def radial(cx, cy, r, c0, c1):
+    def p(x, y):
+        t = max(0.0, min(1.0, math.hypot(x - cx, y - cy) / r))
+        return tuple(a + (b - a) * t for a, b in zip(c0, c1))
+    return p
+
+
+class Canvas:
+    """RGBA, 0..1 floats, premultiplied while composing."""
+
+    def __init__(self, w, h, scale=1.0):
+        self.w, self.h, self.s = w, h, scale
+        self.px = [[(0.0, 0.0, 0.0, 0.0) for _ in range(w)] for _ in range(h)]
+
+    def fill(self, shape, paint, alpha=1.0):
+        s = self.s
+        for j in range(self.h):
+            for i in range(self.w):
+                x, y = (i + 0.5) / s, (j + 0.5) / s
+                cov = max(0.0, min(1.0, 0.5 - shape(x, y) * s)) * alpha
+                if cov <= 0:
+                    continue
+                r, g, b = paint(x, y)
+                R, G, B, A = self.px[j][i]
+                self.px[j][i] = (r * cov + R * (1 - cov), g * cov + G * (1 - cov),
+                                 b * cov + B * (1 - cov), cov + A * (1 - cov))
+
+    def bgra_rows(self, opaque_bg=None):
+        """Bottom-up rows of BGRA bytes (un-premultiplied)."""
+        rows = []
+        for row in reversed(self.px):
+            out = bytearray()
+            for R, G, B, A in row:
+                if opaque_bg is not None:
+                    r, g, b = (c + bg * (1 - A) for c, bg in zip((R, G, B), opaque_bg))
+                    a = 1.0
+                elif A > 0:
+                    r, g, b, a = R / A, G / A, B / A, A
+                else:
+                    r = g = b = a = 0.0
+                out += bytes(round(max(0.0, min(1.0, v)) * 255) for v in (b, g, r, a))
+            rows.append(bytes(out))
+        return rows
+
+
+def write_bmp(path, canvas, bg):
+    """24-bit BMP, opaque."""
+    w, h = canvas.w, canvas.h
+    stride = (w * 3 + 3) & ~3
+    pixels = b"".join(
+        bytes(b for k, b in enumerate(row) if k % 4 != 3).ljust(stride, b"\0")
+        for row in canvas.bgra_rows(bg))
+    header = struct.pack("<2sIHHI", b"BM", 54 + len(pixels), 0, 0, 54)
+    info = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
+    with open(path, "wb") as f:
+        f.write(header + info + pixels)
+
+
+def write_ico(path, canvases):
+    """32-bit icons with alpha and an AND mask, one image per canvas."""
+    images = []
+    for c in canvases:
+        w, h = c.w, c.h
+        xor = b"".join(c.bgra_rows())
+        mask_stride = ((w + 31) // 32) * 4
+        mask = bytes(mask_stride * h)  # alpha decides; the mask is all "draw"
+        info = struct.pack("<IiiHHIIiiII", 40, w, h * 2, 1, 32, 0, len(xor) + len(mask), 0, 0, 0, 0)
+        images.append((w, h, info + xor + mask))
+    out = struct.pack("<HHH", 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    for w, h, data in images:
+        out += struct.pack("<BBBBHHII", w % 256, h % 256, 0, 0, 1, 32, len(data), offset)
+        offset += len(data)
+    with open(path, "wb") as f:
+        f.write(out + b"".join(d for _, _, d in images))
+
+
+def rgb(hexcode):
+    return tuple(int(hexcode[i:i + 2], 16) / 255 for i in (0, 2, 4))
+
+
+# ---- the pictures, drawn on a 32-unit grid and scaled
+
+def sheet(c):
+    """A page with a folded corner whose lower half is cut into strips."""
+    paper = solid(rgb("FFFFFF"))
+    edge = solid(rgb("5A6B80"))
+    body = polygon([(8, 3), (20, 3), (25, 8), (25, 17), (8, 17)])
+    c.fill(body, edge)
+    c.fill(polygon([(9, 4), (19.5, 4), (24, 8.5), (24, 16), (9, 16)]), paper)
+    c.fill(polygon([(19.5, 4), (19.5, 8.5), (24, 8.5)]), solid(rgb("C9D3DF")))
+    for k, y in enumerate((7, 9.5, 12)):
+        c.fill(segment(11, y, 18 if k == 0 else 21, y, 1.1), solid(rgb("9AA8BA")))
+    for k in range(5):
+        x = 8.5 + k * 3.4
+        length = 12 - (k % 2) * 3 - (k == 2) * 2
+        c.fill(rect(x, 18, x + 2.4, 18 + length, 0.6), edge)
+        c.fill(rect(x + 0.5, 18, x + 1.9, 17.5 + length, 0.4), paper)
+
+
+def shredder(c):
+    c.fill(rect(3, 15, 29, 22, 2), vgrad(15, rgb("E0483B"), 22, rgb("9E1D14")))
+    c.fill(rect(5, 17.5, 27, 19, 0.7), solid(rgb("3B0A06")))
+    sheet(c)
+    c.fill(rect(3, 15, 29, 17, 1), solid(rgb("F26B5E")), 0.6)
+
+
+def app_icon(c):
+    c.fill(rect(1, 1, 31, 31, 6), vgrad(1, rgb("3F8EDB"), 31, rgb("173F8A")))
+    c.fill(rect(2, 2, 30, 16, 5), solid(rgb("FFFFFF")), 0.15)
+    sheet(c)
+
+
+def options(c):
+    shape = circle(16, 16, 10)
+    for k in range(8):
+        a = math.radians(k * 45)
+        cx, cy = 16 + 11.5 * math.sin(a), 16 - 11.5 * math.cos(a)
+        shape = union(shape, circle(cx, cy, 3.2))
+    shape = minus(shape, circle(16, 16, 4.5))
+    c.fill(shape, radial(12, 11, 18, rgb("D6DCE4"), rgb("5D6B7C")))
+    c.fill(ring(16, 16, 4.5, 1.2), solid(rgb("3E4956")))
+    c.fill(ring(16, 16, 10, 0.8), solid(rgb("FFFFFF")), 0.35)
+
+
+def help_icon(c):
+    c.fill(circle(16, 16, 14), radial(11, 9, 22, rgb("6FB3F2"), rgb("1C5BB0")))
+    c.fill(arc(16, 12.5, 5, 3.4, 270, 160), solid(rgb("FFFFFF")))
+    c.fill(segment(17.7, 17.2, 16, 19.5, 3.4), solid(rgb("FFFFFF")))
+    c.fill(circle(16, 24.5, 2.1), solid(rgb("FFFFFF")))
+
+
+def exit_icon(c):
+    c.fill(circle(16, 16, 14), radial(11, 9, 22, rgb("F07A6A"), rgb("A3190D")))
+    c.fill(arc(16, 17, 8, 3.2, 35, 325), solid(rgb("FFFFFF")))
+    c.fill(segment(16, 6, 16, 15, 3.2), solid(rgb("FFFFFF")))
+
+
+def ball(light, dark):
+    def draw(c):
+        c.fill(circle(8, 8, 6.5), radial(6, 5.5, 9, light, dark))
+        c.fill(ring(8, 8, 6.5, 0.8), solid(tuple(x * 0.6 for x in dark)))
+        c.fill(circle(6.3, 5.5, 2.2), solid(rgb("FFFFFF")), 0.55)
+    return draw
+
+
+def picture(draw, size, grid):
+    c = Canvas(size, size, size / grid)
+    draw(c)
+    return c
+
+
+def wallpaper(path, top, mid, bottom):
+    c = Canvas(320, 13)
+    full = rect(0, 0, 320, 13)
+    c.fill(full, lambda x, y: tuple(
+        (a + (b - a) * (y / 6.5)) if y < 6.5 else (b + (d - b) * ((y - 6.5) / 6.5))
+        for a, b, d in zip(top, mid, bottom)))
+    write_bmp(path, c, (1, 1, 1))
+
+
+def main():
+    write_ico(os.path.join(HERE, "vellumix.ico"),
+              [picture(app_icon, s, 32) for s in (16, 32, 48)])
+    for name, draw in (("shred", shredder), ("options", options), ("help", help_icon),
+                       ("exit", exit_icon)):
+        write_ico(os.path.join(HERE, name + ".ico"), [picture(draw, 32, 32)])
+    for name, light, dark in (("grayball", "E4E4E4", "7A7A7A"), ("redball", "FF8C7A", "B3170A"),
+                              ("greenball", "9BF08A", "1E8A12")):
+        write_ico(os.path.join(HERE, name + ".ico"), [picture(ball(rgb(light), rgb(dark)), 16, 16)])
+    skins = os.path.join(HERE, "..", "skins")
+    os.makedirs(skins, exist_ok=True)
+    wallpaper(os.path.join(skins, "winxp1.bmp"), rgb("D8E6FA"), rgb("A9C6F0"), rgb("7FA6DE"))
+    wallpaper(os.path.join(skins, "winxp2.bmp"), rgb("F4F4F6"), rgb("DCDDE2"), rgb("BEC0C8"))
+
+
+if __name__ == "__main__":
+    main()

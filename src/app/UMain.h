@@ -1,0 +1,99 @@
+#pragma once
+// The main window: toolbar, menus, the log pane, the status line, and
+// everything that lives as long as the program runs (settings, action object,
+// folder list).
+
+#include "actions/ActionUnit.h"
+#include "appearance/MenuPainter.h"
+#include "appearance/SpeedBar.h"
+#include "settings/FormStorage.h"
+#include "settings/Option.h"
+#include "win/Form.h"
+#include "win/Handle.h"
+
+#include <memory>
+#include <set>
+#include <string>
+
+// Sorted like the user's locale sorts text, ignoring case; no duplicates.
+struct TTextLess {
+  bool operator()(const std::string& A, const std::string& B) const;
+};
+using TFolderList = std::set<std::string, TTextLess>;
+
+class TMainForm : public TForm, private TControlHook {
+public:
+  // Creates the window and all it owns (hidden; the entry shows it).
+  // FirstArg is the program's first command-line argument, or empty.
+  explicit TMainForm(const std::string& FirstArg);
+  ~TMainForm() override;
+
+  std::unique_ptr<TOption> Option;
+  std::unique_ptr<TAction> Action;
+  std::unique_ptr<TFolderList> FoldersToRemove;
+  // False while a command runs (inverted by every SetBusy).
+  bool Idle = false;
+  UINT PreviousInstanceMessage = 0;
+  TFormPlacement FormPlacement;
+
+  // Controls.
+  TSpeedBar SpeedBar;
+  HWND SpeedItemStart = nullptr, SpeedItemoption = nullptr, SpeedItemhelp = nullptr,
+       SpeedItemExit = nullptr;
+  HWND Memo = nullptr;
+  HWND StatusBar = nullptr;     // 3 pixels high: receives the hints
+  HWND dfsStatusBar = nullptr;  // the visible status line: text and two lights
+  TMenuPainter XPMenu;
+
+  // Busy state.
+  void SetBusy(bool Busy);
+  void ShowLights(bool Busy);
+  void SetWaitCursor(bool Busy);
+
+  // Log pane.
+  void RefreshMemo();  // the pane shows a copy of the action log
+  void MemoChange();
+  int VisibleLineCount() const;
+
+  // Status line.
+  void SetHint(const std::string& Hint);
+  std::string StatusText() const;  // panel 0 of the visible status line
+
+  void UpdateAppearance();
+  // The option menu's check marks follow the settings; the menu painter its gradient.
+  void UpdateMenuChecks();
+  void ExitActionExecute() { Close(); }
+
+protected:
+  LRESULT OnMessage(UINT Msg, WPARAM WParam, LPARAM LParam) override;
+  void OnShow() override;  // FormShow
+
+private:
+  void CreateControls();
+  void FormCreate(const std::string& FirstArg);
+  void LaunchCompanion();
+  void LoadSkins();
+  void FirstInt();
+  void AskCloseBrowsers();
+  void AppMessage(MSG& Msg, bool& Handled);
+  void FormResize();
+  void dfsStatusBarResize();
+  void dfsStatusBarIconClick();
+  void StatusBarDrawPanel(const DRAWITEMSTRUCT& Item);
+  void Command(int Id);
+  void MenuSelect(UINT Item, UINT Flags, HMENU Menu);
+  bool SetCursorFor(HWND Target);
+  void FormClose();
+  void FormDestroy();
+  bool ControlMessage(HWND Control, UINT Msg, WPARAM WParam, LPARAM LParam,
+                      LRESULT& Result) override;
+
+  TGdiObject FFormFont, FMemoFont;
+  TGdiObject FWallpaper1, FWallpaper2;  // ImgSpbBg1, ImgSpbBg2
+  HICON FGrayBall = nullptr, FRedBall = nullptr, FGreenBall = nullptr;
+  HCURSOR FWaitCursor = nullptr;  // the system wait cursor, shown while busy
+  HCURSOR FScreenCursor = nullptr;
+  HACCEL FAccelerators = nullptr;
+  std::string FHint;  // the text held by StatusBar's owner-drawn panel
+  bool FClosed = false;
+};

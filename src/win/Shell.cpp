@@ -1,0 +1,33 @@
+#include "win/Shell.h"
+
+std::string ExeFolder() {
+  std::string Path(MAX_PATH, '\0');
+  for (;;) {
+    DWORD Len = GetModuleFileNameA(nullptr, Path.data(), static_cast<DWORD>(Path.size()));
+    if (Len < Path.size()) {
+      Path.resize(Len);
+      break;
+    }
+    Path.resize(Path.size() * 2);
+  }
+  return Path.substr(0, Path.find_last_of('\\') + 1);
+}
+
+bool FileExists(const std::string& Path) {
+  DWORD Attributes = GetFileAttributesA(Path.c_str());
+  return Attributes != INVALID_FILE_ATTRIBUTES && !(Attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool IsWindowsXP() {
+  OSVERSIONINFOA Info{sizeof Info};
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  if (!GetVersionExA(&Info)) return false;
+#pragma GCC diagnostic pop
+  return Info.dwMajorVersion == 5 && Info.dwMinorVersion == 1;
+}
+
+void BroadcastRegisteredMessage(const char* Name) {
+  DWORD Recipients = BSM_APPLICATIONS;
+  BroadcastSystemMessageA(BSF_POSTMESSAGE, &Recipients, RegisterWindowMessageA(Name), 0, 0);
+}
