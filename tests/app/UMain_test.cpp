@@ -1,0 +1,336 @@
+#include "app/UMain.h"
+
+#include "resource.h"
+#include "support/TestKey.h"
+#include "support/Windows.h"
+#include "win/Shell.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+// The main window in this process, with HKEY_CURRENT_USER redirected to the
+// test's own key, so that "Software\Vellumix" is a scratch key.
+class MainFormTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    Application.SetTitle("Vellumix");
+    Application.Initialize();
+    Key.SetString("FirstTime", "1", "Software\\Vellumix");  // no greeting unless a test asks
+  }
+  void TearDown() override {
+    Form.reset();
+    Redirect(false);
+    // The closed window asked the loop to end; this runner goes on.
+    MSG Msg;
+    while (PeekMessageA(&Msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+  }
+
+  void Redirect(bool On) {
+    if (On) {
+      HKEY Root;
+      ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, Key.Path().c_str(), 0, KEY_ALL_ACCESS, &Root),
+                ERROR_SUCCESS);
+      ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, Root), ERROR_SUCCESS);
+      RegCloseKey(Root);
+    } else {
+      RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+    }
+  }
+
+  TMainForm& Create(const std::string& FirstArg = "") {
+    Redirect(true);
+    Form = std::make_unique<TMainForm>(FirstArg);
+    return *Form;
+  }
+
+  static void Pump() { Application.ProcessMessages(); }
+  bool WaitStatus(const std::string& Text) {
+    return WaitUntil([&] {
+      Pump();
+      return Form->StatusText() == Text;
+    });
+  }
+  HICON Light(int Part) const {
+    return reinterpret_cast<HICON>(SendMessageA(Form->dfsStatusBar, SB_GETICON, Part, 0));
+  }
+  static HICON Ball(int Id) {
+    return static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(Id),
+                                         IMAGE_ICON, 16, 16, LR_SHARED));
+  }
+  static bool HasScrollBar(HWND Memo) { return GetWindowLongA(Memo, GWL_STYLE) & WS_VSCROLL; }
+
+  TTestKey Key;
+  std::unique_ptr<TMainForm> Form;
+};
+
+TEST_F(MainFormTest, CreationBuildsTheWindowAndLoadsTheSettings) {
+  // A partial load: the first two values are read, then the forced ones follow.
+  Key.SetDword("DelInetTemp", 0, "Software\\Vellumix");
+  Key.SetDword("DelCookie", 1, "Software\\Vellumix");
+  TMainForm& F = Create();
+  EXPECT_EQ(GetText(F.Handle()), "Vellumix");
+  EXPECT_EQ(GetWindow(F.Handle(), GW_OWNER), Application.Handle());
+  EXPECT_FALSE(IsWindowVisible(F.Handle()));  // the entry shows it
+  RECT Rect;
+  GetWindowRect(F.Handle(), &Rect);
+  EXPECT_EQ(Rect.right - Rect.left, 517);
+  EXPECT_EQ(Rect.bottom - Rect.top, 372);
+  EXPECT_TRUE(F.Idle);
+  ASSERT_TRUE(F.Option && F.Action && F.FoldersToRemove);
+  EXPECT_EQ(F.Option->KeyPath, "Software\\Vellumix");
+  EXPECT_TRUE(F.Option->DelCookie);
+  EXPECT_TRUE(F.Option->KeepTempFiles);
+  EXPECT_EQ(Light(1), Ball(IDI_GREENBALL));
+  EXPECT_EQ(Light(2), Ball(IDI_GRAYBALL));
+  for (HWND Button : {F.SpeedItemStart, F.SpeedItemoption, F.SpeedItemhelp, F.SpeedItemExit})
+    EXPECT_TRUE(IsWindowEnabled(Button));
+  EXPECT_EQ(GetText(F.SpeedItemStart), "Shred");
+  EXPECT_EQ(GetText(F.SpeedItemExit), "Exit");
+  EXPECT_TRUE(GetWindowLongA(F.Memo, GWL_STYLE) & ES_READONLY);
+  EXPECT_FALSE(GetWindowLongA(F.Memo, GWL_STYLE) & WS_TABSTOP);
+
+  // Menu bar captions, and the shortcut shown with an item.
+  HMENU Menu = GetMenu(F.Handle());
+  char Caption[64];
+  const char* Top[] = {"&File", "&Shred", "&Options", "&Help"};
+  ASSERT_EQ(GetMenuItemCount(Menu), 4);
+  for (int I = 0; I < 4; ++I) {
+    GetMenuStringA(Menu, I, Caption, sizeof Caption, MF_BYPOSITION);
+    EXPECT_STREQ(Caption, Top[I]);
+  }
+  GetMenuStringA(Menu, IDC_IECACHE, Caption, sizeof Caption, MF_BYCOMMAND);
+  EXPECT_STREQ(Caption, "Cache\tShift+C");
+}
+
+TEST_F(MainFormTest, MinRunMakesTheWindowStartMinimised) {
+  Key.SetDword("MinRun", 1, "Software\\Vellumix");
+  EXPECT_EQ(Create().WindowState, TWindowState::wsMinimized);
+}
+
+TEST_F(MainFormTest, FirstStartWritesDefaultsAndGreetsOnce) {
+  Key.SetString("FirstTime", "1 ", "Software\\Vellumix");  // not exactly "1": first run again
+  {
+    TBoxWatcher Greeting("Vellumix");
+    Create();
+    ASSERT_TRUE(Greeting.Answered());
+    EXPECT_EQ(Greeting.Text(),
+              "This is first time Vellumix starts, Please customize your settings by click "
+              "\"options\" button.");
+  }
+  Form.reset();
+  Redirect(false);
+  EXPECT_EQ(Key.String("FirstTime", "Software\\Vellumix"), "1");
+  EXPECT_EQ(Key.Dword("KeepTempFiles", "Software\\Vellumix"), 1u);
+  EXPECT_EQ(Key.Dword("DelCookie", "Software\\Vellumix"), 0u);
+  EXPECT_EQ(Key.Dword("ConfirmShredAll", "Software\\Vellumix"), 1u);
+  EXPECT_EQ(Key.String("CBxSchedule_Checked", "Software\\Vellumix\\TOptionDlg"), "False");
+}
+
+TEST_F(MainFormTest, BusyStateInvertsTheIdleFlagAndNests) {
+  TMainForm& F = Create();
+  F.SetBusy(true);
+  EXPECT_FALSE(F.Idle);
+  EXPECT_FALSE(IsWindowEnabled(F.SpeedItemStart));
+  EXPECT_TRUE(IsWindowEnabled(F.SpeedItemExit));
+  EXPECT_EQ(Light(1), Ball(IDI_GRAYBALL));
+  EXPECT_EQ(Light(2), Ball(IDI_REDBALL));
+
+  F.SetBusy(true);  // a command inside the command
+  EXPECT_TRUE(F.Idle);
+  F.SetBusy(false);
+  // The inner command ends: idle look, although the outer one still runs.
+  EXPECT_FALSE(F.Idle);
+  EXPECT_TRUE(IsWindowEnabled(F.SpeedItemStart));
+  EXPECT_EQ(Light(1), Ball(IDI_GREENBALL));
+  EXPECT_EQ(Light(2), Ball(IDI_GRAYBALL));
+  F.SetBusy(false);
+  EXPECT_TRUE(F.Idle);
+}
+
+TEST_F(MainFormTest, HintsReachTheStatusLine) {
+  TMainForm& F = Create();
+  F.Show();
+  ASSERT_TRUE(WaitStatus("Click 'Shred' to Clear or 'Options' to Customize your settings"));
+
+  SendMessageA(F.Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(F.SpeedItemExit),
+               MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  EXPECT_TRUE(WaitStatus("Exit Vellumix"));
+
+  HMENU Bar = GetMenu(F.Handle());
+  HMENU Shred = GetSubMenu(Bar, 1);
+  struct TCase {
+    UINT Item;
+    UINT Flags;
+    HMENU Menu;
+    const char* Hint;
+  };
+  for (TCase C : {TCase{IDC_IECACHE, 0, GetSubMenu(Shred, 0), "Delete temporary internet files"},
+                  TCase{1, MF_POPUP, Bar, "Press ESC key to exit menu mode"},
+                  TCase{0, MF_POPUP, Shred, "Internet Items"},
+                  TCase{1, MF_POPUP, Shred, "Documents Items"},
+                  TCase{IDC_GOOGLESEARCHHISTORY, 0, GetSubMenu(Shred, 0), ""},
+                  TCase{IDC_START, 0, Shred, "Clear user defined items"},
+                  TCase{0xFFFF, 0xFFFF, nullptr, ""}}) {
+    SendMessageA(F.Handle(), WM_MENUSELECT, MAKEWPARAM(C.Item, C.Flags),
+                 reinterpret_cast<LPARAM>(C.Menu));
+    EXPECT_TRUE(WaitStatus(C.Hint)) << C.Hint;
+  }
+
+  // The lights explain themselves; the text panel has no hint.
+  RECT Light;
+  SendMessageA(F.dfsStatusBar, SB_GETRECT, 2, reinterpret_cast<LPARAM>(&Light));
+  MapWindowPoints(F.dfsStatusBar, nullptr, reinterpret_cast<POINT*>(&Light), 2);
+  SetCursorPos((Light.left + Light.right) / 2, (Light.top + Light.bottom) / 2);
+  SendMessageA(F.Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(F.dfsStatusBar),
+               MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  EXPECT_TRUE(WaitStatus("This status light is green when Vellumix is not busy"));
+
+  // Pointing at the empty log pane brings the first text back.
+  SendMessageA(F.Memo, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+  EXPECT_EQ(F.StatusText(), "Click 'Shred' to Clear or 'Options' to Customize your settings");
+  F.Action->AddMessage("line", "");
+  F.RefreshMemo();
+  F.SetHint("other");
+  ASSERT_TRUE(WaitStatus("other"));
+  SendMessageA(F.Memo, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+  EXPECT_EQ(F.StatusText(), "other");  // not empty: left alone
+}
+
+TEST_F(MainFormTest, ScrollBarOnlyWhenTheLinesOverflow) {
+  TMainForm& F = Create();
+  F.Show();
+  const int Fit = F.VisibleLineCount();
+  ASSERT_GT(Fit, 5);
+  for (int I = 0; I < Fit; ++I) F.Action->AddMessage("line " + std::to_string(I), "");
+  F.RefreshMemo();
+  EXPECT_FALSE(HasScrollBar(F.Memo));
+  F.Action->AddMessage("one more", "");
+  F.RefreshMemo();
+  EXPECT_TRUE(HasScrollBar(F.Memo));
+  const std::string Text = GetText(F.Memo);
+  EXPECT_LT(Text.find(" one more  "), Text.find(" line 0  "));  // newest at the top
+
+  // A taller window fits them all again.
+  RECT Rect;
+  GetWindowRect(F.Handle(), &Rect);
+  MoveWindow(F.Handle(), Rect.left, 0, Rect.right - Rect.left, 700, TRUE);
+  EXPECT_FALSE(HasScrollBar(F.Memo));
+}
+
+TEST_F(MainFormTest, ClickingALightExplainsIt) {
+  TMainForm& F = Create();
+  F.Show();
+  auto Click = [&](int Part) {
+    NMMOUSE Mouse{};
+    Mouse.hdr = {F.dfsStatusBar, IDC_DFSSTATUSBAR, static_cast<UINT>(NM_CLICK)};
+    Mouse.dwItemSpec = Part;
+    SendMessageA(F.Handle(), WM_NOTIFY, IDC_DFSSTATUSBAR, reinterpret_cast<LPARAM>(&Mouse));
+  };
+  for (int Part : {1, 2}) {
+    TBoxWatcher Box("Vellumix");
+    Click(Part);
+    ASSERT_TRUE(Box.Answered());
+    EXPECT_EQ(Box.Text(),
+              "The red light on the right of the Vellumix status line is on when Vellumix is busy "
+              "(for example, while busy shredding files). The green light is on when Vellumix is "
+              "not busy.");
+  }
+  TBoxWatcher None("Vellumix", IDOK, std::chrono::milliseconds(500));
+  Click(0);
+  EXPECT_FALSE(None.Answered());
+}
+
+TEST_F(MainFormTest, WithoutSkinsTheToolbarKeepsItsBevels) {
+  TMainForm& F = Create();
+  F.UpdateAppearance();  // not Windows XP here, and no skins beside the test runner
+  EXPECT_EQ(F.SpeedBar.Wallpaper(), nullptr);
+  EXPECT_EQ(F.SpeedBar.BevelInner(), TSpeedBar::TBevel::bvRaised);
+  EXPECT_EQ(F.SpeedBar.BevelOuter(), TSpeedBar::TBevel::bvLowered);
+}
+
+// Windows of the two browser classes get WM_CLOSE; others are left alone.
+TEST_F(MainFormTest, TheIeQuestionClosesBrowserWindowsOnYes) {
+  WNDCLASSA Class{};
+  Class.lpfnWndProc = DefWindowProcA;
+  for (const char* Name : {"IEFrame", "CabinetWClass", "Notepad"}) {
+    Class.lpszClassName = Name;
+    RegisterClassA(&Class);
+  }
+  for (int Answer : {IDNO, IDYES}) {
+    SCOPED_TRACE(Answer);
+    HWND Ie = CreateWindowA("IEFrame", "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    HWND Folder = CreateWindowA("CabinetWClass", "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    HWND Other = CreateWindowA("Notepad", "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    {
+      TBoxWatcher Question("Confirm Close Browsers", Answer);
+      Create("ie");
+      ASSERT_TRUE(Question.Answered());
+      EXPECT_EQ(Question.Text(), "Let Vellumix close all Internet Explorer for you now?");
+    }
+    Pump();
+    EXPECT_EQ(IsWindow(Ie), Answer == IDNO);
+    EXPECT_EQ(IsWindow(Folder), Answer == IDNO);
+    EXPECT_TRUE(IsWindow(Other));
+    for (HWND W : {Ie, Folder, Other}) DestroyWindow(W);
+    Form.reset();
+    Redirect(false);
+  }
+  // Only "ie" asks.
+  TBoxWatcher None("Confirm Close Browsers", IDNO, std::chrono::milliseconds(500));
+  Create("IE");
+  EXPECT_FALSE(None.Answered());
+}
+
+UINT ExitBlinderSeen;
+LRESULT CALLBACK Listener(HWND W, UINT M, WPARAM Wp, LPARAM Lp) {
+  if (M == RegisterWindowMessageA("Exit Blinder")) ++ExitBlinderSeen;
+  return DefWindowProcA(W, M, Wp, Lp);
+}
+
+TEST_F(MainFormTest, ClosingSavesThePlacementAndSaysGoodbyeToTheCompanion) {
+  WNDCLASSA Class{};
+  Class.lpfnWndProc = Listener;
+  Class.lpszClassName = "CompanionListener";
+  RegisterClassA(&Class);
+  HWND Companion = CreateWindowA("CompanionListener", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  ExitBlinderSeen = 0;
+
+  TMainForm& F = Create();
+  F.Show();
+  F.ExitActionExecute();
+  EXPECT_FALSE(IsWindow(F.Handle()));
+  EXPECT_FALSE(F.Option);  // released when the window closed
+  EXPECT_FALSE(F.Action);
+  EXPECT_TRUE(WaitUntil([] {
+    Pump();
+    return ExitBlinderSeen > 0;
+  }));
+  Redirect(false);
+  EXPECT_EQ(Key.String("FormVersion", "Software\\Vellumix\\Position"), "1");
+  EXPECT_EQ(Key.String("Visible", "Software\\Vellumix\\Position"), "0");
+  DestroyWindow(Companion);
+}
+
+TEST_F(MainFormTest, ASecondStartBringsTheWindowForward) {
+  TMainForm& F = Create();
+  ASSERT_FALSE(IsWindowVisible(F.Handle()));
+  PostMessageA(F.Handle(), F.PreviousInstanceMessage, 0, 0);
+  EXPECT_TRUE(WaitUntil([&] {
+    Pump();
+    return IsWindowVisible(F.Handle()) != FALSE;
+  }));
+  Application.Minimize();
+  EXPECT_FALSE(IsWindowVisible(F.Handle()));
+  PostMessageA(Application.Handle(), F.PreviousInstanceMessage, 0, 0);
+  EXPECT_TRUE(WaitUntil([&] {
+    Pump();
+    return IsWindowVisible(F.Handle()) && !Application.Minimized();
+  }));
+}
+
+}  // namespace
