@@ -11,10 +11,16 @@ bool WaitUntil(const std::function<bool()>& Condition, std::chrono::milliseconds
   return true;
 }
 
+// WM_GETTEXT itself: GetWindowText would give only the caption of another
+// process's window, not a control's text.
 std::string WindowText(HWND Window) {
-  int Len = GetWindowTextLengthA(Window);
+  DWORD_PTR Len = 0;
+  if (!SendMessageTimeoutA(Window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &Len)) return {};
   std::string Text(Len + 1, '\0');
-  Text.resize(GetWindowTextA(Window, Text.data(), Len + 1));
+  DWORD_PTR Copied = 0;
+  SendMessageTimeoutA(Window, WM_GETTEXT, Len + 1, reinterpret_cast<LPARAM>(Text.data()),
+                      SMTO_ABORTIFHUNG, 5000, &Copied);
+  Text.resize(Copied);
   return Text;
 }
 

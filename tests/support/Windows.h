@@ -39,5 +39,6 @@ private:
 
 // The text of a message box's text control.
 std::string MessageBoxText(HWND Box);
+// A window's text, also of another process's window or control.
 std::string WindowText(HWND Window);
 std::string ClassName(HWND Window);

@@ -1,0 +1,221 @@
+// The whole program, started as its own process and driven from outside:
+// windows found by class and caption, text read with WM_GETTEXT, buttons
+// pressed with BM_CLICK, keys typed through the X server with xdotool.
+#include "support/Program.h"
+#include "support/Windows.h"
+#include "win/Registry.h"
+
+#include <gtest/gtest.h>
+#include <shlwapi.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+constexpr char Settings[] = "Software\\Vellumix";
+constexpr int MemoId = 600, SpeedBarId = 601, StatusLineId = 603, ExitId = 403;
+const char* const Switches[] = {
+    "DelInetTemp", "DelCookie", "DelHistory", "DelLocationBar", "DelInternetCache",
+    "DelGoogleHistory", "ClearRecentDoc", "ClearDelphiRecentDoc", "ClearVbRecentDoc",
+    "ClearVcRecentDoc", "ClearRlpRecentDoc", "ClearWmpRecentDoc", "DelTempFiles", "KeepTempFiles",
+    "EmptyRecycleBin", "Autorun", "MinRun", "ShowTrayIconOnly", "GradientMenu", "EjectCdrom"};
+
+class ProgramTest : public ::testing::Test {
+protected:
+  void SetUp() override { SHDeleteKeyA(HKEY_CURRENT_USER, Settings); }
+  void TearDown() override { SHDeleteKeyA(HKEY_CURRENT_USER, Settings); }
+
+  static std::string Exe() { return BuildFolder() + "vellumix.exe"; }
+  // Settings as a first start leaves them, without the greeting.
+  static void NotFirstStart() {
+    TRegistry Reg;
+    ASSERT_TRUE(Reg.OpenKey(Settings, true));
+    Reg.WriteString("FirstTime", "1");
+    for (const char* Name : Switches) Reg.WriteBool(Name, std::string(Name) == "KeepTempFiles");
+  }
+  static void Set(const char* Name, bool Value) {
+    TRegistry Reg;
+    ASSERT_TRUE(Reg.OpenKey(Settings, true));
+    Reg.WriteBool(Name, Value);
+  }
+  static HWND ExitButton(HWND Main) { return GetDlgItem(GetDlgItem(Main, SpeedBarId), ExitId); }
+  // Presses Exit and waits for the program to end.
+  static void PressExit(TProgram& P, HWND Main) {
+    SendMessageA(ExitButton(Main), BM_CLICK, 0, 0);
+    ASSERT_TRUE(P.WaitExit());
+    EXPECT_EQ(P.ExitCode(), 0u);
+  }
+};
+
+TEST_F(ProgramTest, FirstStartGreetsWritesDefaultsAndShowsTheWindow) {
+  TProgram P(Exe());
+  HWND Box = P.WaitWindow("#32770", true, "Vellumix");
+  ASSERT_TRUE(Box);
+  EXPECT_EQ(MessageBoxText(Box),
+            "This is first time Vellumix starts, Please customize your settings by click "
+            "\"options\" button.");
+  for (HWND Main : P.Windows("TMainForm")) EXPECT_FALSE(IsWindowVisible(Main));  // greeting first
+  SendMessageA(GetDlgItem(Box, IDOK), BM_CLICK, 0, 0);
+
+  HWND Main = P.WaitWindow("TMainForm", true, "Vellumix");
+  ASSERT_TRUE(Main);
+  EXPECT_TRUE(WaitUntil([&] {
+    return WindowText(GetDlgItem(Main, StatusLineId)) ==
+           "Click 'Shred' to Clear or 'Options' to Customize your settings";
+  }));
+  EXPECT_EQ(WindowText(GetDlgItem(Main, MemoId)), "");
+  EXPECT_EQ(WindowText(ExitButton(Main)), "Exit");
+
+  TRegistry Reg;
+  ASSERT_TRUE(Reg.OpenKey(Settings, false));
+  for (const char* Name : Switches)
+    EXPECT_EQ(Reg.ReadInteger(Name), std::string(Name) == "KeepTempFiles" ? 1u : 0u) << Name;
+  EXPECT_EQ(Reg.ReadInteger("ConfirmShredAll"), 1u);
+  EXPECT_EQ(Reg.ReadString("FirstTime"), "1");
+  TRegistry Dialog;
+  ASSERT_TRUE(Dialog.OpenKey(std::string(Settings) + "\\TOptionDlg", false));
+  EXPECT_EQ(Dialog.ReadString("CBxSchedule_Checked"), "False");
+
+  PressExit(P, Main);
+  TRegistry Position;
+  ASSERT_TRUE(Position.OpenKey(std::string(Settings) + "\\Position", false));
+  EXPECT_EQ(Position.ReadString("FormVersion"), "1");
+
+  // The mutex went with the program: the next start is a first instance, with no greeting.
+  TProgram Again(Exe());
+  HWND Second = Again.WaitWindow("TMainForm", true, "Vellumix");
+  ASSERT_TRUE(Second);
+  EXPECT_TRUE(Again.Windows("#32770").empty());
+  PressExit(Again, Second);
+}
+
+TEST_F(ProgramTest, ASecondStartBringsTheFirstForwardAndLeaves) {
+  NotFirstStart();
+  TProgram First(Exe());
+  HWND Main = First.WaitWindow("TMainForm");
+  ASSERT_TRUE(Main);
+  PostMessageA(Main, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(Main); }));
+
+  TProgram Second(Exe());
+  ASSERT_TRUE(Second.WaitExit());
+  EXPECT_EQ(Second.ExitCode(), 0u);
+  EXPECT_TRUE(WaitUntil([&] {
+    HWND App = First.WaitWindow("TApplication", false);
+    return IsWindowVisible(Main) && App && !IsIconic(App);
+  }));
+  EXPECT_EQ(First.Windows("TMainForm").size(), 1u);
+  PressExit(First, Main);
+}
+
+// Which windows show at start, by the two display switches.
+TEST_F(ProgramTest, DisplaySwitchesDecideWhatShowsAtStart) {
+  struct TCase {
+    bool MinRun, TrayOnly;
+    bool MainVisible, ButtonVisible, Minimised;
+  };
+  for (TCase C : {TCase{true, false, false, true, true}, TCase{false, true, true, false, false},
+                  TCase{true, true, false, false, false}}) {
+    SCOPED_TRACE(std::to_string(C.MinRun) + std::to_string(C.TrayOnly));
+    NotFirstStart();
+    Set("MinRun", C.MinRun);
+    Set("ShowTrayIconOnly", C.TrayOnly);
+    TProgram P(Exe());
+    HWND Main = P.WaitWindow("TMainForm", false);
+    ASSERT_TRUE(Main);
+    ASSERT_TRUE(P.Settled(Main));  // the message loop runs: start-up is over
+    HWND App = P.WaitWindow("TApplication", false);
+    EXPECT_EQ(IsWindowVisible(Main) != FALSE, C.MainVisible);
+    EXPECT_EQ(IsWindowVisible(App) != FALSE, C.ButtonVisible);
+    EXPECT_EQ(IsIconic(App) != FALSE, C.Minimised);
+    // Closing the program never shown leaves no placement behind.
+    PostMessageA(Main, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(P.WaitExit());
+    TRegistry Reg;
+    EXPECT_EQ(Reg.KeyExists(std::string(Settings) + "\\Position"), C.MainVisible);
+    SHDeleteKeyA(HKEY_CURRENT_USER, Settings);
+  }
+}
+
+TEST_F(ProgramTest, PlacementIsRestoredAtTheNextStart) {
+  NotFirstStart();
+  {
+    TProgram P(Exe());
+    HWND Main = P.WaitWindow("TMainForm");
+    ASSERT_TRUE(Main);
+    SetWindowPos(Main, nullptr, 30, 40, 600, 400, SWP_NOZORDER);
+    PressExit(P, Main);
+  }
+  TRegistry Reg;
+  ASSERT_TRUE(Reg.OpenKey(std::string(Settings) + "\\Position", false));
+  EXPECT_EQ(Reg.ReadString("NormPos"), "30,40,630,440");
+  TProgram P(Exe());
+  HWND Main = P.WaitWindow("TMainForm");
+  ASSERT_TRUE(Main);
+  RECT Rect;
+  GetWindowRect(Main, &Rect);
+  EXPECT_EQ(Rect.left, 30);
+  EXPECT_EQ(Rect.top, 40);
+  EXPECT_EQ(Rect.right, 630);
+  EXPECT_EQ(Rect.bottom, 440);
+  PressExit(P, Main);
+}
+
+std::string ReadFile(const std::string& Path) {
+  std::ifstream In(Path);
+  std::stringstream Text;
+  Text << In.rdbuf();
+  return Text.str();
+}
+
+// Ends stand-in companions that a failed test left running (they would keep
+// the test run's output open).
+struct TCompanionReaper {
+  ~TCompanionReaper() {
+    while (HWND Window = FindWindowA("BlinderStandIn", nullptr)) {
+      DWORD Pid = 0;
+      GetWindowThreadProcessId(Window, &Pid);
+      HANDLE Process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, Pid);
+      if (!Process) break;
+      TerminateProcess(Process, 1);
+      WaitForSingleObject(Process, 5000);
+      CloseHandle(Process);
+    }
+  }
+};
+
+TEST_F(ProgramTest, TheCompanionIsStartedHiddenAndToldToExit) {
+  TCompanionReaper Reaper;
+  NotFirstStart();
+  char Temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, Temp);
+  const std::string Folder = std::string(Temp) + "vellumix-companion\\";
+  CreateDirectoryA(Folder.c_str(), nullptr);
+  DeleteFileA((Folder + "blinder.log").c_str());
+  ASSERT_TRUE(CopyFileA(Exe().c_str(), (Folder + "vellumix.exe").c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA((BuildFolder() + "tests\\companion\\blinder.exe").c_str(), (Folder + "blinder.exe").c_str(), FALSE));
+
+  TProgram P(Folder + "vellumix.exe");
+  HWND Main = P.WaitWindow("TMainForm");
+  ASSERT_TRUE(Main);
+  EXPECT_TRUE(WaitUntil([&] { return !ReadFile(Folder + "blinder.log").empty(); }));
+  EXPECT_EQ(ReadFile(Folder + "blinder.log"), "started: /startup show=0\n");  // SW_HIDE
+  PressExit(P, Main);
+  EXPECT_TRUE(WaitUntil([&] { return ReadFile(Folder + "blinder.log").find("Exit Blinder") != std::string::npos; }));
+}
+
+TEST_F(ProgramTest, F12EndsTheProgram) {
+  NotFirstStart();
+  TProgram P(Exe());
+  HWND Main = P.WaitWindow("TMainForm");
+  ASSERT_TRUE(Main);
+  ASSERT_TRUE(P.Settled(Main));
+  SetForegroundWindow(Main);
+  ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == Main; }));
+  // xdotool is a Linux program; Wine starts it like any other.
+  TProgram Key("Z:\\usr\\bin\\xdotool", "key F12");
+  EXPECT_TRUE(P.WaitExit());
+}
+
+}  // namespace
