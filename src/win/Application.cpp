@@ -1,6 +1,7 @@
 #include "win/Application.h"
 
 #include <stdexcept>
+#include <utility>
 
 TApplication Application;
 
@@ -50,7 +51,17 @@ LRESULT CALLBACK TApplication::GetMessageHook(int Code, WPARAM WParam, LPARAM LP
   if (Code == HC_ACTION && WParam == PM_REMOVE && Application.FOnMessage) {
     auto* Msg = reinterpret_cast<MSG*>(LParam);
     bool Handled = false;
-    Guarded([&] { Application.FOnMessage(*Msg, Handled); });
+    try {
+      Application.FOnMessage(*Msg, Handled);
+    } catch (...) {
+      // No exception may cross the system's frames: hand it to our pump's
+      // caller when our pump is peeking, else show it here.
+      if (Application.FPeeking && !Application.FHookFailure)
+        Application.FHookFailure = std::current_exception();
+      else
+        Guarded([Failure = std::current_exception()] { std::rethrow_exception(Failure); });
+      Handled = true;
+    }
     if (Handled) Msg->message = WM_NULL;
   }
   return CallNextHookEx(nullptr, Code, WParam, LParam);
@@ -118,7 +129,11 @@ void TApplication::Dispatch(MSG& Msg) {
 }
 
 bool TApplication::ProcessMessage(MSG& Msg) {
-  if (!PeekMessageA(&Msg, nullptr, 0, 0, PM_REMOVE)) return false;
+  FPeeking = true;
+  const bool Got = PeekMessageA(&Msg, nullptr, 0, 0, PM_REMOVE);
+  FPeeking = false;
+  if (FHookFailure) std::rethrow_exception(std::exchange(FHookFailure, nullptr));
+  if (!Got) return false;
   if (Msg.message == WM_QUIT)
     FTerminated = true;
   else
@@ -138,7 +153,7 @@ void TApplication::HandleMessage() {
 }
 
 void TApplication::Run() {
-  while (!FTerminated) HandleMessage();
+  while (!FTerminated) Guarded([this] { HandleMessage(); });
 }
 
 void TApplication::ShowException(const std::exception& E) noexcept {

@@ -30,6 +30,8 @@ public:
 
   // Sees each message taken from the thread's queue, by any message loop (also
   // those of modal dialogs and message boxes); setting Handled drops the message.
+  // An exception from the hook leaves ProcessMessages/HandleMessage when this
+  // pump took the message, and is shown in the error box otherwise.
   void SetOnMessage(std::function<void(MSG& Msg, bool& Handled)> Hook);
 
   // Keyboard accelerators routed to AccelWindow.
@@ -54,7 +56,8 @@ public:
   void ProcessMessages();
   // Waits for one message (sleeping, not spinning) and handles it.
   void HandleMessage();
-  // Handles messages until WM_QUIT.
+  // Handles messages until WM_QUIT; an exception that leaves a message's
+  // handling is shown in the error box and the loop goes on.
   void Run();
 
   // The error box for exceptions that reach the application: the message, OK.
@@ -70,6 +73,8 @@ private:
   std::string FTitle;
   std::function<void(MSG&, bool&)> FOnMessage;
   HHOOK FHook = nullptr;
+  bool FPeeking = false;            // inside this pump's PeekMessage
+  std::exception_ptr FHookFailure;  // raised by the hook meanwhile
   bool FMainFormHiddenByMinimize = false;
   bool FTerminated = false;
 };

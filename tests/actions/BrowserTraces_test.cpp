@@ -1,0 +1,210 @@
+#include "actions/ActionUnit.h"
+
+#include "ActionTestSupport.h"
+#include "iecache/FakeUrlCache.h"
+#include "iecache/IECache.h"
+#include "support/Fixtures.h"
+#include "win/Registry.h"
+
+#include <gtest/gtest.h>
+
+#include <shlwapi.h>
+
+#include <stdexcept>
+
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+const std::string TypedUrls = "Software\\Microsoft\\Internet Explorer\\TypedURLs";
+const std::string NavClient = "Software\\Google\\NavClient";
+
+std::vector<std::string> ValueNames(const std::string& Path) {
+  TRegistry Reg(HKEY_CURRENT_USER);
+  if (!Reg.OpenKey(Path, false)) return {"<no key>"};
+  return Reg.GetValueNames();
+}
+
+class CacheAndCookies : public ::testing::Test {
+protected:
+  CacheAndCookies() {
+    FakeCache.Entries = {
+        {"http://example.com/", NORMAL_CACHE_ENTRY},
+        {"Cookie:user@example.com/", NORMAL_CACHE_ENTRY | COOKIE_CACHE_ENTRY},
+        {"Visited: user@http://example.com/", URLHISTORY_CACHE_ENTRY},
+        {"http://example.com/app.ocx", 0x00020000},
+    };
+    Action.IECache = &Cache;
+  }
+  TFakeCacheReset Reset;
+  TWinInetLibrary Library = FakeWinInet();
+  TIECache Cache = TIECache::ForMainWindow(Library);
+  TAction Action;
+};
+
+TEST_F(CacheAndCookies, CacheTakesTheUrlEntriesOnly) {
+  Action.DeleteCache(true);
+  EXPECT_THAT(Action.Messages, ElementsAre(LineOf("Succeeded in delete internet cache.")));
+  EXPECT_EQ(Cache.SearchPattern, spUrl);  // stays as set
+  EXPECT_THAT(FakeCache.Remaining(), ElementsAre("Cookie:user@example.com/", "Visited: user@http://example.com/",
+                                                 "http://example.com/app.ocx"));
+}
+
+TEST_F(CacheAndCookies, CookiesTakeTheCookieEntriesOnly) {
+  Action.DeleteCookies(true);
+  EXPECT_THAT(Action.Messages, ElementsAre(LineOf("Succeeded in delete cookies.")));
+  EXPECT_EQ(Cache.SearchPattern, spCookies);
+  EXPECT_THAT(FakeCache.Remaining(), ElementsAre("http://example.com/", "Visited: user@http://example.com/",
+                                                 "http://example.com/app.ocx"));
+}
+
+TEST_F(CacheAndCookies, SwitchedOffTouchesNothing) {
+  Action.DeleteCache(false);
+  Action.DeleteCookies(false);
+  EXPECT_THAT(Action.Messages, IsEmpty());
+  EXPECT_EQ(FakeCache.Remaining().size(), 4u);
+  EXPECT_EQ(FakeCache.FindFirstCalls, 0);
+}
+
+TEST_F(CacheAndCookies, WithoutTheGroupFunctionsNothingGoesButBothSucceed) {
+  FakeCache.Missing = "FindFirstUrlCacheGroup";
+  Action.DeleteCache(true);
+  Action.DeleteCookies(true);
+  EXPECT_THAT(Action.Messages, ElementsAre(LineOf("Succeeded in delete cookies."),
+                                           LineOf("Succeeded in delete internet cache.")));
+  EXPECT_EQ(FakeCache.Remaining().size(), 4u);
+}
+
+TEST_F(CacheAndCookies, EmptyCacheSucceeds) {
+  FakeCache.Entries.clear();
+  Action.DeleteCache(true);
+  EXPECT_THAT(Action.Messages, ElementsAre(LineOf("Succeeded in delete internet cache.")));
+}
+
+TEST_F(CacheAndCookies, NoEnumeratorIsAFailure) {
+  Action.IECache = nullptr;
+  Action.DeleteCache(true);
+  Action.DeleteCookies(true);
+  EXPECT_THAT(Action.Messages,
+              ElementsAre(LineOf("Delete cookies failed."), LineOf("Delete internet cache failed.")));
+}
+
+// The program's own path on Wine: the system's WinINet, found and walked.
+TEST(CacheSystem, DeleteCacheWithTheSystemLibrary) {
+  TIECache Cache = TIECache::ForMainWindow();
+  ASSERT_TRUE(Cache.LibraryFound());
+  TAction Action;
+  Action.IECache = &Cache;
+  Action.DeleteCache(true);
+  Action.DeleteCookies(true);
+  EXPECT_THAT(Action.Messages, ElementsAre(LineOf("Succeeded in delete cookies."),
+                                           LineOf("Succeeded in delete internet cache.")));
+}
+
+class History : public ::testing::Test {};
+
+TEST_F(History, ClearedThroughTheHistoryStore) {
+  ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+  {
+    TAction Action;
+    Action.DeleteHistory(false);
+    EXPECT_THAT(Action.Messages, IsEmpty());
+    EXPECT_EQ(Action.UrlHistory(), nullptr);
+
+    Action.DeleteHistory(true);
+    EXPECT_THAT(Action.Messages, ElementsAre(LineOf("Succeeded in delete internet history.")));
+    ASSERT_NE(Action.UrlHistory(), nullptr);
+
+    Action.DeleteHistory(true);  // the store of the second call replaces the first
+    EXPECT_EQ(Action.Messages.size(), 2u);
+    EXPECT_NE(Action.UrlHistory(), nullptr);
+  }
+  CoUninitialize();
+}
+
+TEST_F(History, WithoutComItFails) {
+  TAction Action;  // COM is not initialised on this thread
+  Action.DeleteHistory(true);
+  EXPECT_THAT(Action.Messages, ElementsAre(LineOf("Delete internet history failed.")));
+  EXPECT_EQ(Action.UrlHistory(), nullptr);
+}
+
+class LocationBar : public ::testing::Test {
+protected:
+  TScratchKeys Keys{{HKEY_CURRENT_USER, TypedUrls}};
+  TAction Action;
+};
+
+TEST_F(LocationBar, TypedAddressesDeleted) {
+  ImportRegFile("typedurls.reg");
+  ASSERT_EQ(ValueNames(TypedUrls).size(), 3u);
+  Action.DeleteLocationBar(false);
+  EXPECT_THAT(Action.Messages, IsEmpty());
+  Action.DeleteLocationBar(true);
+  EXPECT_THAT(Action.Messages, ElementsAre(LineOf("Succeeded in delete Location Bar.")));
+  EXPECT_THAT(ValueNames(TypedUrls), IsEmpty());
+}
+
+TEST_F(LocationBar, EmptyKeySucceedsMissingKeyFails) {
+  Action.DeleteLocationBar(true);
+  TRegistry Reg(HKEY_CURRENT_USER);
+  ASSERT_TRUE(Reg.OpenKey(TypedUrls, true));
+  Reg.CloseKey();
+  Action.DeleteLocationBar(true);
+  EXPECT_THAT(Action.Messages, ElementsAre(LineOf("Succeeded in delete Location Bar."),
+                                           LineOf("Delete location bar failed.")));
+}
+
+TEST_F(LocationBar, OtherFailuresPassToTheCaller) {
+  ImportRegFile("typedurls.reg");
+  TRaisingPump Pump([] { throw ERegistryException("Access is denied"); });
+  EXPECT_THROW(Action.DeleteLocationBar(true), ERegistryException);
+  EXPECT_THAT(Action.Messages, IsEmpty());
+}
+
+class Toolbar : public ::testing::Test {
+protected:
+  TScratchKeys Keys{{HKEY_CURRENT_USER, "Software\\Google"}};
+  TAction Action;
+};
+
+TEST_F(Toolbar, NotInstalled) {
+  Action.ClearToolbarHistory(false);
+  EXPECT_THAT(Action.Messages, IsEmpty());
+  Action.ClearToolbarHistory(true);
+  EXPECT_THAT(Action.Messages, ElementsAre(LineOf("Google Toolbar not installed.")));
+}
+
+TEST_F(Toolbar, NoProfileNoLine) {
+  TRegistry Reg(HKEY_CURRENT_USER);
+  ASSERT_TRUE(Reg.OpenKey(NavClient, true));
+  Reg.CloseKey();
+  Action.ClearToolbarHistory(true);
+  EXPECT_THAT(Action.Messages, IsEmpty());
+}
+
+TEST_F(Toolbar, OnlyTheLastProfileIsCleared) {
+  ImportRegFile("google-toolbar.reg");
+  Action.ClearToolbarHistory(true);
+  EXPECT_THAT(Action.Messages, ElementsAre(LineOf("Succeeded in clear search history on Google Toolbar.")));
+  EXPECT_THAT(ValueNames(NavClient + "\\2\\history"), IsEmpty());
+  EXPECT_THAT(ValueNames(NavClient + "\\1\\history"), ElementsAre("0"));
+}
+
+TEST_F(Toolbar, LastProfileWithoutHistory) {
+  ImportRegFile("google-toolbar.reg");
+  SHDeleteKeyA(HKEY_CURRENT_USER, (NavClient + "\\2\\history").c_str());
+  Action.ClearToolbarHistory(true);
+  EXPECT_THAT(Action.Messages, ElementsAre(LineOf("Google Toolbar is not installed.")));
+  EXPECT_THAT(ValueNames(NavClient + "\\1\\history"), ElementsAre("0"));
+}
+
+TEST_F(Toolbar, AnyFailureWhileClearing) {
+  ImportRegFile("google-toolbar.reg");
+  TRaisingPump Pump([] { throw std::runtime_error("not ours either"); });
+  Action.ClearToolbarHistory(true);
+  EXPECT_THAT(Action.Messages, ElementsAre(LineOf("Google Toolbar is not installed.")));
+}
+
+}  // namespace

@@ -1,0 +1,35 @@
+#pragma once
+// Fixture files and Linux paths for tests under Wine.
+
+#include <windows.h>
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+// A Linux path as Wine's Z: drive shows it.
+std::string DosPath(std::string_view UnixPath);
+// A path below the throwaway HOME of the test run, through Z:.
+std::string HomePath(std::string_view Relative);
+// A file of tests/fixtures.
+std::string FixturePath(std::string_view Name);
+
+// Imports a .reg file of tests/fixtures with the system's regedit, silently.
+void ImportRegFile(std::string_view Name);
+
+// Registry keys that a test creates in places the program insists on (other
+// applications' keys). Deletes them, with everything below, when created and
+// when destroyed. Only for keys that a fresh test prefix does not have.
+class TScratchKeys {
+public:
+  TScratchKeys(std::initializer_list<std::pair<HKEY, std::string>> Keys);
+  ~TScratchKeys();
+  TScratchKeys(const TScratchKeys&) = delete;
+  TScratchKeys& operator=(const TScratchKeys&) = delete;
+
+private:
+  void DeleteAll() const;
+  std::vector<std::pair<HKEY, std::string>> FKeys;
+};
