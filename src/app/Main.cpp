@@ -6,6 +6,7 @@
 #include "win/Shell.h"
 
 #include <commctrl.h>
+#include <ole2.h>
 
 #include <memory>
 
@@ -37,6 +38,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   INITCOMMONCONTROLSEX Controls{sizeof Controls, ICC_WIN95_CLASSES | ICC_DATE_CLASSES | ICC_TAB_CLASSES};
   InitCommonControlsEx(&Controls);
 
+  // The URL-history store is a COM object used from this thread.
+  OleInitialize(nullptr);
   const bool ShowMainForm = ShowMainFormAtStart();
   Application.SetTitle("Vellumix");
   Application.Initialize();
@@ -57,6 +60,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     ExitCode = 1;
   }
   Application.Finalize();
+  OleUninitialize();
 
   if (Wait == WAIT_OBJECT_0 || Wait == WAIT_ABANDONED) ReleaseMutex(Mutex.get());
   return ExitCode;

@@ -140,6 +140,7 @@ void TMainForm::FormCreate(const std::string& FirstArg) {
   LoadSkins();
   FoldersToRemove = std::make_unique<TFolderList>();
   Action = std::make_unique<TAction>();
+  Action->IECache = &myIECache;
   ShowLights(false);
   Idle = true;
   FWaitCursor = LoadCursor(nullptr, IDC_WAIT);

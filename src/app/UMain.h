@@ -6,6 +6,7 @@
 #include "actions/ActionUnit.h"
 #include "appearance/MenuPainter.h"
 #include "appearance/SpeedBar.h"
+#include "iecache/IECache.h"
 #include "settings/FormStorage.h"
 #include "settings/Option.h"
 #include "win/Form.h"
@@ -31,6 +32,8 @@ public:
   std::unique_ptr<TOption> Option;
   std::unique_ptr<TAction> Action;
   std::unique_ptr<TFolderList> FoldersToRemove;
+  // The URL-cache enumerator the cache and cookie operations walk.
+  TIECache myIECache = TIECache::ForMainWindow();
   // False while a command runs (inverted by every SetBusy).
   bool Idle = false;
   UINT PreviousInstanceMessage = 0;

@@ -83,6 +83,8 @@ TEST_F(MainFormTest, CreationBuildsTheWindowAndLoadsTheSettings) {
   EXPECT_TRUE(F.Idle);
   ASSERT_TRUE(F.Option && F.Action && F.FoldersToRemove);
   EXPECT_EQ(F.Option->KeyPath, "Software\\Vellumix");
+  EXPECT_EQ(F.Action->IECache, &F.myIECache);
+  EXPECT_EQ(F.myIECache.FilterMask(), 0x00310037u);
   EXPECT_TRUE(F.Option->DelCookie);
   EXPECT_TRUE(F.Option->KeepTempFiles);
   EXPECT_EQ(Light(1), Ball(IDI_GREENBALL));
