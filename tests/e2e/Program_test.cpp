@@ -8,8 +8,10 @@
 #include <gtest/gtest.h>
 #include <shlwapi.h>
 
+#include <atomic>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -203,6 +205,44 @@ TEST_F(ProgramTest, TheCompanionIsStartedHiddenAndToldToExit) {
   EXPECT_EQ(ReadFile(Folder + "blinder.log"), "started: /startup show=0\n");  // SW_HIDE
   PressExit(P, Main);
   EXPECT_TRUE(WaitUntil([&] { return ReadFile(Folder + "blinder.log").find("Exit Blinder") != std::string::npos; }));
+}
+
+// Browser and folder windows of another program (here, a thread of this
+// runner) are closed when the user says yes to the start-up question.
+TEST_F(ProgramTest, TheIeArgumentOffersToCloseBrowserWindows) {
+  NotFirstStart();
+  std::atomic<DWORD> ThreadId{0};
+  HWND Windows[3] = {};
+  std::thread Browsers([&] {
+    WNDCLASSA Class{};
+    Class.lpfnWndProc = DefWindowProcA;
+    const char* Names[] = {"IEFrame", "CabinetWClass", "Notepad"};
+    for (int I = 0; I < 3; ++I) {
+      Class.lpszClassName = Names[I];
+      RegisterClassA(&Class);
+      Windows[I] = CreateWindowA(Names[I], "", WS_OVERLAPPED, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
+    }
+    ThreadId = GetCurrentThreadId();
+    MSG Msg;
+    while (GetMessageA(&Msg, nullptr, 0, 0) > 0) DispatchMessageA(&Msg);
+    DestroyWindow(Windows[2]);
+  });
+  ASSERT_TRUE(WaitUntil([&] { return ThreadId != 0; }));
+
+  TProgram P(Exe(), "ie");
+  HWND Question = P.WaitWindow("#32770", true, "Confirm Close Browsers");
+  EXPECT_TRUE(Question);
+  if (Question) {
+    EXPECT_EQ(MessageBoxText(Question), "Let Vellumix close all Internet Explorer for you now?");
+    SendMessageA(GetDlgItem(Question, IDYES), BM_CLICK, 0, 0);
+  }
+  HWND Main = P.WaitWindow("TMainForm");
+  EXPECT_TRUE(Main);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(Windows[0]) && !IsWindow(Windows[1]); }));
+  EXPECT_TRUE(IsWindow(Windows[2]));
+  PostThreadMessageA(ThreadId, WM_QUIT, 0, 0);
+  Browsers.join();
+  if (Main) PressExit(P, Main);
 }
 
 TEST_F(ProgramTest, F12EndsTheProgram) {
