@@ -25,13 +25,29 @@ int WindowsPriority(TThreadPriority Priority) {
   return THREAD_PRIORITY_NORMAL;
 }
 
+long long ToInteger(const FILETIME& Time) {
+  return static_cast<long long>((static_cast<unsigned long long>(Time.dwHighDateTime) << 32) |
+                                Time.dwLowDateTime);
+}
+
+// What FileTimeToLocalFileTime adds: the current bias, whatever the date. Under
+// Wine every conversion asks the server, which would cost more than the rest of
+// a report, so it is asked once per folder.
+long long CurrentLocalOffset() {
+  FILETIME Utc, Local;
+  GetSystemTimeAsFileTime(&Utc);
+  if (!FileTimeToLocalFileTime(&Utc, &Local)) return 0;
+  return ToInteger(Local) - ToInteger(Utc);
+}
+
 // Last-write time (UTC) as local date and time, in the two-second steps of a
 // DOS time; 0 when it cannot be converted (before 1980 or after 2107).
-TDateTime LocalDateTime(const FILETIME& Utc) {
-  FILETIME Local;
+TDateTime LocalDateTime(const FILETIME& Utc, long long LocalOffset) {
+  const long long Local = ToInteger(Utc) + LocalOffset;
+  if (ToInteger(Utc) < 0 || Local < 0) return 0;
+  FILETIME LocalTime{static_cast<DWORD>(Local), static_cast<DWORD>(Local >> 32)};
   WORD Date, Time;
-  if (!FileTimeToLocalFileTime(&Utc, &Local) || !FileTimeToDosDateTime(&Local, &Date, &Time))
-    return 0;
+  if (!FileTimeToDosDateTime(&LocalTime, &Date, &Time)) return 0;
   return EncodeDate((Date >> 9) + 1980, (Date >> 5) & 15, Date & 31) +
          EncodeTime(Time >> 11, (Time >> 5) & 63, (Time & 31) * 2);
 }
@@ -157,6 +173,7 @@ void TScanThread::ScanDrives() {
 
 void TScanThread::ScanFolder(const std::string& Folder) {
   if (FErrorFlag) return;
+  FLocalOffset = CurrentLocalOffset();
   FCurrent = Folder;
   Synchronize(&TScanThread::DoProcess);
 
@@ -213,7 +230,7 @@ void TScanThread::DoFileFound() {
   FFoundSize += Size32;  // wraps, like the count
   // A time that cannot be converted is reported as 0; the scan goes on.
   FOnFileFound(FFound.cFileName, FCurrent, FFound.dwFileAttributes, Size32,
-               LocalDateTime(FFound.ftLastWriteTime));
+               LocalDateTime(FFound.ftLastWriteTime, FLocalOffset));
 }
 
 // --- TBaseScanner ----------------------------------------------------------

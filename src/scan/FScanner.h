@@ -139,6 +139,7 @@ private:
   std::uint32_t FFoundSize = 0;
   int FErrorFlag = 0;
   const TMaskList* FMasks = nullptr;
+  long long FLocalOffset = 0;  // local minus UTC file time, taken per folder
 
   std::atomic<bool> FTerminated{false};
   bool FDetached = false;  // main thread only

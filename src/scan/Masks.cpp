@@ -120,7 +120,19 @@ void TMask::Compile(const std::string& Mask, TLeadByteTest IsLeadByte, bool Fill
     }
   }
   Emit(TState{TKind::End, false, 0, 0, nullptr}, N + 1);
-  if (!Fill) FStates.reserve(Count);
+  if (!Fill) {
+    FStates.reserve(Count);
+    return;
+  }
+  FTailFrom = NoTail;
+  FTailWidth = 0;
+  for (std::size_t K = FStates.size(); K-- > 0;) {
+    FTailWidth += Width(FStates[K]);
+    if (FStates[K].Skip) {
+      FTailFrom = K;
+      break;
+    }
+  }
 }
 
 bool TMask::Test(const TState& S, const unsigned char* Name, std::size_t Pos,
@@ -147,15 +159,27 @@ bool TMask::Test(const TState& S, const unsigned char* Name, std::size_t Pos,
 // after a star fails, only the most recent star needs to be retried one byte
 // further on: moving an earlier star can only push everything after it to the
 // right. One resume point gives the same answers as a stack of them, in time
-// bounded by name length times mask length.
+// bounded by name length times mask length. For the same reason the states
+// from the last star on can only match flush with the end of the name, so
+// they are tested there once instead of searched for.
 bool TMask::Matches(const char* NameText, std::size_t Length) const noexcept {
   const auto* Name = reinterpret_cast<const unsigned char*>(NameText);
   const TState* States = FStates.data();
+  if (FTailFrom == NoTail && Length != FTailWidth) return false;  // no star: exact width
   std::size_t Pos = 0, I = 0;
   bool CanResume = false;
   std::size_t ResumePos = 0, ResumeState = 0;
   for (;;) {
     const TState& S = States[I];
+    if (I == FTailFrom) {
+      if (Length - Pos < FTailWidth) return false;
+      for (std::size_t At = Length - FTailWidth;; ++I) {
+        const TState& T = States[I];
+        if (!Test(T, Name, At, Length)) return false;
+        if (T.Kind == TKind::End) return true;
+        At += Width(T);
+      }
+    }
     if (S.Skip) {
       if (S.Kind == TKind::Literal) {
         const unsigned char C = S.Char;
@@ -163,7 +187,7 @@ bool TMask::Matches(const char* NameText, std::size_t Length) const noexcept {
       } else {
         while (Pos < Length && !Test(S, Name, Pos, Length)) ++Pos;
       }
-      if (Pos >= Length) return S.Kind == TKind::End;
+      if (Pos >= Length) return false;  // the end state is never searched for: it is the tail
       CanResume = true;
       ResumePos = Pos + 1;
       ResumeState = I;
@@ -173,16 +197,8 @@ bool TMask::Matches(const char* NameText, std::size_t Length) const noexcept {
       I = ResumeState;
       continue;
     }
-    switch (S.Kind) {
-      case TKind::End:
-        return true;
-      case TKind::DoubleByte:
-        Pos += 2;
-        break;
-      default:
-        Pos += 1;
-        break;
-    }
+    if (S.Kind == TKind::End) return true;
+    Pos += Width(S);
     ++I;
   }
 }

@@ -59,7 +59,16 @@ private:
   bool Test(const TState& S, const unsigned char* Name, std::size_t Pos,
             std::size_t Length) const noexcept;
 
+  static std::size_t Width(const TState& S) noexcept {
+    return S.Kind == TKind::DoubleByte ? 2 : S.Kind == TKind::End ? 0 : 1;
+  }
+
   std::vector<TState> FStates;  // ends with an End state
+  // The states from the last starred one on have a fixed width in total, so
+  // they can only match at the name's end minus that width.
+  std::size_t FTailFrom = 0;   // index of the last starred state, or NoTail
+  std::size_t FTailWidth = 0;  // width of the states from there on (all of them without a star)
+  static constexpr std::size_t NoTail = static_cast<std::size_t>(-1);
 };
 
 // One item of a mask list; owns its compiled mask.

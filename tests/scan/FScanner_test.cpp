@@ -69,6 +69,9 @@ struct TRecorder {
   }
 };
 
+// Prefix and number (GCC 12 warns falsely about "literal" + std::to_string).
+std::string Numbered(std::string Prefix, unsigned N) { return Prefix.append(std::to_string(N)); }
+
 bool WaitForScan(TBaseScanner& S) {
   return Application.WaitWhile([&] { return S.Busy(); }, Deadline);
 }
@@ -206,7 +209,7 @@ TEST_F(ScannerTest, NonRecursiveReportsOnlyTheStartingFolder) {
 
 TEST_F(ScannerTest, SpecifiedDiskSearchesTheWholeDriveFromItsRoot) {
   // A uniquely named folder at the root of C:, found from a deeper Directory.
-  const std::string Unique = "VxDisk" + std::to_string(GetCurrentProcessId());
+  const std::string Unique = Numbered("VxDisk", GetCurrentProcessId());
   const std::string Root = "C:\\" + Unique + "_root";
   RemoveTree(Root);
   ASSERT_TRUE(CreateDirectoryA(Root.c_str(), nullptr));
@@ -290,7 +293,7 @@ TEST_F(ScannerTest, WithoutAFileHandlerNothingIsCounted) {
 }
 
 TEST_F(ScannerTest, StopEndsTheScanAtTheNextEntry) {
-  for (int I = 0; I < 30; ++I) Tree.File("f" + std::to_string(I) + ".txt", "ab");
+  for (int I = 0; I < 30; ++I) Tree.File(Numbered("f", I) + ".txt", "ab");
   Tree.File("sub\\g.txt");
   Scanner.OnFileFound = [&](const std::string& N, const std::string& P, std::uint32_t A,
                             std::uint32_t S, TDateTime W) {
@@ -438,7 +441,7 @@ class HandOffTest : public ScannerTest {
 protected:
   void BigTree() {
     for (int F = 0; F < 4; ++F)
-      for (int I = 0; I < 50; ++I) Tree.File("d" + std::to_string(F) + "\\f" + std::to_string(I));
+      for (int I = 0; I < 50; ++I) Tree.File(Numbered("d", F) + Numbered("\\f", I));
   }
   static constexpr std::size_t BigCount = 4 + 4 * 50;
 };
@@ -486,7 +489,7 @@ TEST_F(HandOffTest, NestedWaitsKeepServing) {
   // stall the scan it belongs to nor another one.
   BigTree();
   TTempTree Other("HandOffNested");
-  for (int I = 0; I < 20; ++I) Other.File("n" + std::to_string(I));
+  for (int I = 0; I < 20; ++I) Other.File(Numbered("n", I));
   TBaseScanner Second;
   TRecorder SecondRecord;
   SecondRecord.Attach(Second);
