@@ -1,5 +1,7 @@
 #include "win/Synchronize.h"
 
+#include "base/Exception.h"
+
 #include <atomic>
 #include <exception>
 
@@ -95,7 +97,6 @@ void LeaveWait() {
 
 LRESULT CALLBACK CallWindowProc(HWND Window, UINT Msg, WPARAM WParam, LPARAM LParam) {
   if (Msg == WM_RUNCALLS) {
-    WakePosted = false;
     RunPendingCalls();
     return 0;
   }
@@ -121,13 +122,17 @@ void AttachMainThread() {
 
 bool IsMainThread() noexcept { return MainThreadId.load() == GetCurrentThreadId(); }
 
-bool HasPendingCalls() noexcept { return Head.load(std::memory_order_acquire) != nullptr; }
+// Sequentially consistent, like the state it is read after: a worker
+// publishes, then reads the state; the main thread sets the state, then reads
+// the calls. One of the two sees the other.
+bool HasPendingCalls() noexcept { return Head.load() != nullptr; }
 
 void TSynchronizer::Call(const std::function<void()>& Proc) {
   if (IsMainThread()) {
     Proc();
     return;
   }
+  if (MainThreadId.load() == 0) throw Exception("No main thread serves the calls of a worker");
   TSyncCall Call;
   Call.Proc = &Proc;
   Publish(&Call);
@@ -151,6 +156,9 @@ void TSynchronizer::Call(const std::function<void()>& Proc) {
 }
 
 bool RunPendingCalls() {
+  // A wake-up message still queued is no longer needed; one that somebody
+  // removed without dispatching it must not keep the workers from posting.
+  WakePosted = false;
   TSyncCall* Taken = Head.exchange(nullptr);
   if (!Taken) return false;
   // Oldest first.
@@ -223,8 +231,9 @@ void SleepForCallsOrMessages(DWORD TimeoutMs) {
 void WaitForThreadServingCalls(HANDLE Thread) {
   for (;;) {
     MainState = msBlocked;
-    RunPendingCalls();
-    MainState = msBlocked;
+    // Checked after the state is set: a call may itself have waited and left
+    // the state otherwise.
+    if (RunPendingCalls()) continue;
     HANDLE Handles[2] = {Thread, WakeEvent};
     if (WaitForMultipleObjects(2, Handles, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) break;
   }

@@ -511,9 +511,16 @@ TEST_F(HandOffTest, NestedWaitsKeepServing) {
 
 TEST_F(HandOffTest, WaitWhileTimesOutAndReturnsWhenIdle) {
   EXPECT_TRUE(Application.WaitWhile([] { return false; }, 0));
-  const ULONGLONG Start = GetTickCount64();
-  EXPECT_FALSE(Application.WaitWhile([] { return true; }, 150));
-  EXPECT_GE(GetTickCount64() - Start, 140u);
+  auto CpuTime = [] {
+    FILETIME Created, Exited, Kernel, User;
+    GetThreadTimes(GetCurrentThread(), &Created, &Exited, &Kernel, &User);
+    auto Ticks = [](const FILETIME& T) { return (ULONGLONG{T.dwHighDateTime} << 32) | T.dwLowDateTime; };
+    return (Ticks(Kernel) + Ticks(User)) / 10000;  // ms
+  };
+  const ULONGLONG Start = GetTickCount64(), Cpu = CpuTime();
+  EXPECT_FALSE(Application.WaitWhile([] { return true; }, 400));
+  EXPECT_GE(GetTickCount64() - Start, 390u);
+  EXPECT_LT(CpuTime() - Cpu, 200u) << "the wait spun instead of sleeping";
   // A condition another thread changes is noticed without a message.
   std::atomic<bool> Flag{true};
   std::thread Setter([&] {
