@@ -1,5 +1,9 @@
 #include "win/Application.h"
 
+#include "win/Synchronize.h"
+
+#include <algorithm>
+#include <chrono>
 #include <stdexcept>
 #include <utility>
 
@@ -142,14 +146,43 @@ bool TApplication::ProcessMessage(MSG& Msg) {
 }
 
 void TApplication::ProcessMessages() {
+  RunPendingCalls();
   MSG Msg;
   while (ProcessMessage(Msg)) {
   }
 }
 
 void TApplication::HandleMessage() {
+  RunPendingCalls();
   MSG Msg;
   if (!ProcessMessage(Msg) && !FTerminated) WaitMessage();
+}
+
+bool TApplication::WaitWhile(const std::function<bool()>& Busy, DWORD TimeoutMs) {
+  // Messages are looked at every few milliseconds while calls keep coming:
+  // often enough for a responsive window, rarely enough to cost nothing.
+  constexpr auto PumpEvery = std::chrono::milliseconds(8);
+  constexpr DWORD PollMs = 20;
+  AttachMainThread();
+  const ULONGLONG Start = GetTickCount64();
+  for (;;) {
+    ProcessMessages();
+    if (!Busy()) return true;
+    const ULONGLONG Spent = GetTickCount64() - Start;
+    if (TimeoutMs != INFINITE && Spent >= TimeoutMs) return false;
+    switch (ServeCalls([&] { return !Busy(); }, PumpEvery)) {
+      case TServeEnd::Done:
+        return true;
+      case TServeEnd::Budget:
+        break;
+      case TServeEnd::Idle: {
+        DWORD Sleep = PollMs;
+        if (TimeoutMs != INFINITE) Sleep = std::min<DWORD>(Sleep, TimeoutMs - static_cast<DWORD>(Spent));
+        SleepForCallsOrMessages(Sleep);
+        break;
+      }
+    }
+  }
 }
 
 void TApplication::Run() {

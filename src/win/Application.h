@@ -60,6 +60,15 @@ public:
   // handling is shown in the error box and the loop goes on.
   void Run();
 
+  // Processes messages and serves the worker threads' calls (win/Synchronize.h)
+  // while Busy() holds, without spinning for long: between calls it spins for a
+  // fraction of a millisecond, then sleeps until a message or a call arrives.
+  // Busy is tested after every message and call and at least every 20 ms, so it
+  // may also depend on other threads. Returns true when Busy() no longer holds,
+  // false when TimeoutMs passed first. Main thread only. WM_QUIT ends nothing
+  // here; it sets Terminated() as usual.
+  bool WaitWhile(const std::function<bool()>& Busy, DWORD TimeoutMs = INFINITE);
+
   // The error box for exceptions that reach the application: the message, OK.
   void ShowException(const std::exception& E) noexcept;
 

@@ -1,0 +1,135 @@
+#include "support/TempTree.h"
+
+#include "support/Windows.h"
+
+#include <vector>
+
+namespace {
+
+std::string TempFolder() {
+  char Buffer[MAX_PATH + 1];
+  DWORD Len = GetTempPathA(sizeof Buffer, Buffer);
+  std::string Path(Buffer, Len);
+  if (!Path.empty() && Path.back() == '\\') Path.pop_back();
+  return Path;
+}
+
+void CreateFolders(const std::string& Path) {
+  for (std::size_t Pos = Path.find('\\', 3); Pos != std::string::npos; Pos = Path.find('\\', Pos + 1))
+    CreateDirectoryA(Path.substr(0, Pos).c_str(), nullptr);
+  CreateDirectoryA(Path.c_str(), nullptr);
+}
+
+// Runs a Linux program of /bin through Wine's Z: drive. Wine starts such a
+// program detached, so the caller waits for its effect, not for the process.
+bool RunUnix(const std::string& Tool, const std::string& Arguments) {
+  std::string Program = "Z:\\bin\\" + Tool;
+  std::string CommandLine = Tool + " " + Arguments;
+  STARTUPINFOA Startup{};
+  Startup.cb = sizeof Startup;
+  PROCESS_INFORMATION Info{};
+  if (!CreateProcessA(Program.c_str(), CommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      nullptr, &Startup, &Info))
+    return false;
+  WaitForSingleObject(Info.hProcess, 5000);
+  CloseHandle(Info.hThread);
+  CloseHandle(Info.hProcess);
+  return true;
+}
+
+std::string Quoted(const std::string& S) { return "\"" + S + "\""; }
+
+}  // namespace
+
+TTempTree::TTempTree(const std::string& Name) : FPath(TempFolder() + "\\VellumixTest\\" + Name) {
+  RemoveTree(FPath);
+  CreateFolders(FPath);
+}
+
+TTempTree::~TTempTree() { RemoveTree(FPath); }
+
+std::string TTempTree::Folder(const std::string& Relative) const {
+  std::string Path = (*this)[Relative];
+  CreateFolders(Path);
+  return Path;
+}
+
+std::string TTempTree::File(const std::string& Relative, const std::string& Content) const {
+  std::string Path = (*this)[Relative];
+  CreateFolders(Path.substr(0, Path.rfind('\\')));
+  HANDLE File = CreateFileA(Path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (File != INVALID_HANDLE_VALUE) {
+    DWORD Written;
+    WriteFile(File, Content.data(), static_cast<DWORD>(Content.size()), &Written, nullptr);
+    CloseHandle(File);
+  }
+  return Path;
+}
+
+void RemoveTree(const std::string& Path) {
+  DWORD Attributes = GetFileAttributesA(Path.c_str());
+  if (Attributes == INVALID_FILE_ATTRIBUTES) return;
+  if (Attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    std::string Unix = UnixPath(Path);
+    if (!Unix.empty() && RunUnix("rm", "-f " + Quoted(Unix)))
+      WaitUntil([&] { return GetFileAttributesA(Path.c_str()) == INVALID_FILE_ATTRIBUTES; }, 5s);
+    return;
+  }
+  if (!(Attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    SetFileAttributesA(Path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(Path.c_str());
+    return;
+  }
+  std::vector<std::string> Names;
+  WIN32_FIND_DATAA Entry;
+  HANDLE Search = FindFirstFileA((Path + "\\*").c_str(), &Entry);
+  if (Search != INVALID_HANDLE_VALUE) {
+    do {
+      std::string Name = Entry.cFileName;
+      if (Name != "." && Name != "..") Names.push_back(Name);
+    } while (FindNextFileA(Search, &Entry));
+    FindClose(Search);
+  }
+  for (const std::string& Name : Names) RemoveTree(Path + "\\" + Name);
+  SetFileAttributesA(Path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  RemoveDirectoryA(Path.c_str());
+}
+
+bool SetLastWriteTime(const std::string& Path, const SYSTEMTIME& Utc) {
+  FILETIME Time;
+  if (!SystemTimeToFileTime(&Utc, &Time)) return false;
+  HANDLE File = CreateFileA(Path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (File == INVALID_HANDLE_VALUE) return false;
+  BOOL Ok = SetFileTime(File, nullptr, nullptr, &Time);
+  CloseHandle(File);
+  return Ok != FALSE;
+}
+
+std::string UnixPath(const std::string& Path) {
+  using TGetUnixName = char*(CDECL*)(LPCWSTR);
+  auto GetUnixName = reinterpret_cast<TGetUnixName>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32"), "wine_get_unix_file_name")));
+  if (!GetUnixName) return {};
+  int Len = MultiByteToWideChar(CP_ACP, 0, Path.c_str(), -1, nullptr, 0);
+  std::wstring Wide(Len, L'\0');
+  MultiByteToWideChar(CP_ACP, 0, Path.c_str(), -1, Wide.data(), Len);
+  char* Unix = GetUnixName(Wide.c_str());
+  if (!Unix) return {};
+  std::string Result = Unix;
+  HeapFree(GetProcessHeap(), 0, Unix);
+  return Result;
+}
+
+bool MakeFolderLink(const std::string& Link, const std::string& Target) {
+  // The link's own Unix path is that of its folder plus its name: the link
+  // itself does not exist yet.
+  const std::size_t Slash = Link.rfind('\\');
+  std::string Folder = UnixPath(Link.substr(0, Slash));
+  std::string To = UnixPath(Target);
+  if (Folder.empty() || To.empty()) return false;
+  if (!RunUnix("ln", "-s " + Quoted(To) + " " + Quoted(Folder + "/" + Link.substr(Slash + 1))))
+    return false;
+  return WaitUntil([&] { return GetFileAttributesA(Link.c_str()) != INVALID_FILE_ATTRIBUTES; }, 5s);
+}
