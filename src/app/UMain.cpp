@@ -88,10 +88,12 @@ TMainForm::TMainForm(const std::string& FirstArg) {
 }
 
 TMainForm::~TMainForm() {
+  // A window never closed goes now, while the hooks and fonts it uses live.
+  DestroyHandle();
   Application.SetOnMessage(nullptr);
   Application.OnShowMainForm = nullptr;
   Application.Accelerators = nullptr;
-  if (Application.MainForm == Handle()) Application.MainForm = nullptr;
+  Application.MainForm = nullptr;
 }
 
 void TMainForm::CreateControls() {

@@ -11,6 +11,9 @@ void TSpeedBar::Create(HWND Parent, int Id, int Height, HFONT Font) {
                reinterpret_cast<HMENU>(static_cast<INT_PTR>(Id)));
 }
 
+// The buttons call this object back until they are gone.
+TSpeedBar::~TSpeedBar() { DestroyHandle(); }
+
 HWND TSpeedBar::AddButton(int Id, const std::string& Caption, HICON Picture,
                           const std::string& Hint, int Left, int Top, int Width, int Height) {
   HWND Button = CreateWindowExA(0, "BUTTON", Caption.c_str(),

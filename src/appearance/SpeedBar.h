@@ -14,6 +14,8 @@ class TSpeedBar : public TWindow, private TControlHook {
 public:
   enum class TBevel { bvNone, bvRaised, bvLowered };
 
+  ~TSpeedBar() override;
+
   void Create(HWND Parent, int Id, int Height, HFONT Font);
 
   // Adds a button with the given command ID at (Left, Top).

@@ -4,11 +4,14 @@
 
 #include <commctrl.h>
 
-TWindow::~TWindow() {
-  if (FHandle) {
-    SetWindowLongPtrA(FHandle, GWLP_USERDATA, 0);
-    DestroyWindow(FHandle);
-  }
+#include <utility>
+
+TWindow::~TWindow() { DestroyHandle(); }
+
+void TWindow::DestroyHandle() noexcept {
+  if (!FHandle) return;
+  SetWindowLongPtrA(FHandle, GWLP_USERDATA, 0);
+  DestroyWindow(std::exchange(FHandle, nullptr));
 }
 
 void TWindow::CreateHandle(const TClassInfo& Class, DWORD ExStyle, DWORD Style,

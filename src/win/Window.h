@@ -25,6 +25,11 @@ protected:
     HBRUSH Background = nullptr;
   };
 
+  // Destroys a window still alive without calling this object back. A derived
+  // class whose parts serve its window (control hooks, fonts) calls it in its
+  // destructor, so that the window and its children go before those parts.
+  void DestroyHandle() noexcept;
+
   // Registers the class on first use and creates the window bound to this object.
   void CreateHandle(const TClassInfo& Class, DWORD ExStyle, DWORD Style, const std::string& Caption,
                     int X, int Y, int Width, int Height, HWND Parent, HMENU Menu = nullptr);
