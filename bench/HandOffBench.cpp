@@ -10,6 +10,7 @@
 
 #include "scan/FScanner.h"
 #include "win/Application.h"
+#include "win/Shell.h"
 
 #include <windows.h>
 
@@ -31,14 +32,6 @@ double Now() {
   LARGE_INTEGER C;
   QueryPerformanceCounter(&C);
   return static_cast<double>(C.QuadPart) / Frequency.QuadPart;
-}
-
-std::string TempFolder() {
-  char Buffer[MAX_PATH + 1];
-  DWORD Len = GetTempPathA(sizeof Buffer, Buffer);
-  std::string Path(Buffer, Len);
-  if (!Path.empty() && Path.back() == '\\') Path.pop_back();
-  return Path;
 }
 
 void MakeTree(const std::string& Root, int Folders, int Files) {

@@ -25,13 +25,11 @@ bool ShowMainFormAtStart() {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  const UINT PreviousInstance = RegisterWindowMessageA("Check Vellumix Previous Inst");
   TKernelHandle Mutex(CreateMutexA(nullptr, FALSE, "Vellumix"));
   const DWORD Wait = WaitForSingleObject(Mutex.get(), 10);
   if (Wait == WAIT_TIMEOUT) {
     // Another instance runs: ask it to come forward, and leave.
-    DWORD Recipients = BSM_APPLICATIONS;
-    BroadcastSystemMessageA(BSF_POSTMESSAGE, &Recipients, PreviousInstance, 0, 0);
+    BroadcastRegisteredMessage("Check Vellumix Previous Inst");
     return 0;
   }
 

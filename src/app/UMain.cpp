@@ -19,15 +19,8 @@ constexpr int SpeedBarHeight = 60;
 constexpr int HintBarHeight = 3;
 constexpr int StatusLineHeight = 24;
 
-int ScreenDpi() {
-  HDC Screen = GetDC(nullptr);
-  int Dpi = GetDeviceCaps(Screen, LOGPIXELSY);
-  ReleaseDC(nullptr, Screen);
-  return Dpi;
-}
-
 // Design sizes are for 96 pixels per inch.
-int Scale(int Pixels) { return MulDiv(Pixels, ScreenDpi(), 96); }
+int Scale(int Pixels) { return MulDiv(Pixels, ScreenPixelsPerInch(), 96); }
 
 HICON LoadPicture(int Id, int Size) {
   return static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(Id), IMAGE_ICON,

@@ -2,6 +2,7 @@
 
 #include "win/Form.h"
 #include "win/Registry.h"
+#include "win/Shell.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -25,13 +26,6 @@ std::string Trim(const std::string& Text) {
   auto First = Text.find_first_not_of(' ');
   if (First == std::string::npos) return {};
   return Text.substr(First, Text.find_last_not_of(' ') - First + 1);
-}
-
-int ScreenPixelsPerInch() {
-  HDC Screen = GetDC(nullptr);
-  int Ppi = GetDeviceCaps(Screen, LOGPIXELSY);
-  ReleaseDC(nullptr, Screen);
-  return Ppi;
 }
 
 std::string ValueName(const std::string& Entry) {

@@ -1,5 +1,7 @@
 #include "win/Shell.h"
 
+#include <cstring>
+
 std::string ExeFolder() {
   std::string Path(MAX_PATH, '\0');
   for (;;) {
@@ -30,4 +32,22 @@ bool IsWindowsXP() {
 void BroadcastRegisteredMessage(const char* Name) {
   DWORD Recipients = BSM_APPLICATIONS;
   BroadcastSystemMessageA(BSF_POSTMESSAGE, &Recipients, RegisterWindowMessageA(Name), 0, 0);
+}
+
+int ScreenPixelsPerInch() {
+  HDC Screen = GetDC(nullptr);
+  int Ppi = GetDeviceCaps(Screen, LOGPIXELSY);
+  ReleaseDC(nullptr, Screen);
+  return Ppi;
+}
+
+std::string TempFolder() {
+  DWORD Needed = GetTempPathA(0, nullptr);
+  if (!Needed) return {};
+  std::string Path(Needed, '\0');
+  DWORD Len = GetTempPathA(Needed, Path.data());
+  if (!Len || Len >= Needed) return {};
+  Path.resize(strnlen(Path.c_str(), Len));
+  if (!Path.empty() && Path.back() == '\\') Path.pop_back();
+  return Path;
 }

@@ -9,5 +9,10 @@
 std::string ExeFolder();
 bool FileExists(const std::string& Path);
 bool IsWindowsXP();
+// The screen's logical pixels per inch.
+int ScreenPixelsPerInch();
+// The user's temporary folder without its trailing backslash; empty when the
+// system cannot name it.
+std::string TempFolder();
 // Posts a registered message to the top-level windows of all applications.
 void BroadcastRegisteredMessage(const char* Name);

@@ -1,18 +1,11 @@
 #include "support/TempTree.h"
 
 #include "support/Windows.h"
+#include "win/Shell.h"
 
 #include <vector>
 
 namespace {
-
-std::string TempFolder() {
-  char Buffer[MAX_PATH + 1];
-  DWORD Len = GetTempPathA(sizeof Buffer, Buffer);
-  std::string Path(Buffer, Len);
-  if (!Path.empty() && Path.back() == '\\') Path.pop_back();
-  return Path;
-}
 
 void CreateFolders(const std::string& Path) {
   for (std::size_t Pos = Path.find('\\', 3); Pos != std::string::npos; Pos = Path.find('\\', Pos + 1))
