@@ -3,6 +3,7 @@
 
 #include "win/Application.h"
 #include "win/Registry.h"
+#include "win/Shell.h"
 
 namespace {
 
@@ -11,20 +12,7 @@ const std::string RunValue = "Vellumix";
 
 DECLARE_EXCEPTION(EAutorunError, Exception);
 
-bool IsNtFamily() {
-  OSVERSIONINFOA Version{};
-  Version.dwOSVersionInfoSize = sizeof Version;
-  return GetVersionExA(&Version) && Version.dwPlatformId == VER_PLATFORM_WIN32_NT;
-}
-
-std::string ProgramPath() {
-  std::string Path(MAX_PATH, '\0');
-  for (;;) {
-    DWORD Len = GetModuleFileNameA(nullptr, Path.data(), static_cast<DWORD>(Path.size()));
-    if (Len < Path.size()) return Path.substr(0, Len);
-    Path.resize(Path.size() * 2);
-  }
-}
+bool IsNtFamily() { return OsVersion().dwPlatformId == VER_PLATFORM_WIN32_NT; }
 
 // Restores the process error mode when the disc test ends, however it ends.
 class TErrorModeGuard {
@@ -117,7 +105,7 @@ bool SetAutorun(bool Enable, bool RunAtStart) {
   Reg.OpenKey(RunKey, true);  // a failed open shows up as a failed write below
   try {
     if (Enable) {
-      Reg.WriteString(RunValue, AutorunCommand(ProgramPath(), RunAtStart));
+      Reg.WriteString(RunValue, AutorunCommand(ExePath(), RunAtStart));
     } else if (!Reg.DeleteValue(RunValue) && RunValueMayRemain()) {
       // Absent is fine; still there means Windows would go on starting us.
       throw EAutorunError("Run value not removed");

@@ -39,6 +39,23 @@ std::string PropertyOf(const std::string& Entry) {
   return Dot == std::string::npos ? std::string() : Entry.substr(Dot + 1);
 }
 
+// The stored properties are Booleans: a check box's tick, or a control's enabled state.
+bool IsCheckedProperty(const std::string& Entry) {
+  return strcasecmp(PropertyOf(Entry).c_str(), "Checked") == 0;
+}
+
+bool GetProperty(HWND Control, const std::string& Entry) {
+  return IsCheckedProperty(Entry) ? SendMessageA(Control, BM_GETCHECK, 0, 0) == BST_CHECKED
+                                  : IsWindowEnabled(Control) != FALSE;
+}
+
+void SetProperty(HWND Control, const std::string& Entry, bool On) {
+  if (IsCheckedProperty(Entry))
+    SendMessageA(Control, BM_SETCHECK, On ? BST_CHECKED : BST_UNCHECKED, 0);
+  else if (strcasecmp(PropertyOf(Entry).c_str(), "Enabled") == 0)
+    EnableWindow(Control, On);
+}
+
 std::string Format4(int A, int B, int C, int D) {
   char Text[64];
   snprintf(Text, sizeof Text, "%d,%d,%d,%d", A, B, C, D);
@@ -151,11 +168,7 @@ void TFormPlacement::RestoreProps(TRegistry& Reg) {
       On = false;
     else
       continue;
-    std::string Property = PropertyOf(Prop.Entry);
-    if (strcasecmp(Property.c_str(), "Checked") == 0)
-      SendMessageA(Control, BM_SETCHECK, On ? BST_CHECKED : BST_UNCHECKED, 0);
-    else if (strcasecmp(Property.c_str(), "Enabled") == 0)
-      EnableWindow(Control, On);
+    SetProperty(Control, Prop.Entry, On);
   }
 }
 
@@ -181,11 +194,7 @@ void TFormPlacement::Save(bool Destroying) {
   for (const TStoredProp& Prop : StoredProps) {
     HWND Control = GetDlgItem(FWindow, Prop.ControlId);
     if (!Control) continue;
-    std::string Property = PropertyOf(Prop.Entry);
-    bool On = strcasecmp(Property.c_str(), "Checked") == 0
-                  ? SendMessageA(Control, BM_GETCHECK, 0, 0) == BST_CHECKED
-                  : IsWindowEnabled(Control) != FALSE;
-    Reg.WriteString(ValueName(Prop.Entry), On ? "True" : "False");
+    Reg.WriteString(ValueName(Prop.Entry), GetProperty(Control, Prop.Entry) ? "True" : "False");
   }
   if (OnSavePlacement) OnSavePlacement();
   FSaved = true;

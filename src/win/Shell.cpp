@@ -2,16 +2,17 @@
 
 #include <cstring>
 
-std::string ExeFolder() {
+std::string ExePath() {
   std::string Path(MAX_PATH, '\0');
   for (;;) {
     DWORD Len = GetModuleFileNameA(nullptr, Path.data(), static_cast<DWORD>(Path.size()));
-    if (Len < Path.size()) {
-      Path.resize(Len);
-      break;
-    }
+    if (Len < Path.size()) return Path.substr(0, Len);
     Path.resize(Path.size() * 2);
   }
+}
+
+std::string ExeFolder() {
+  std::string Path = ExePath();
   return Path.substr(0, Path.find_last_of('\\') + 1);
 }
 
@@ -20,12 +21,17 @@ bool FileExists(const std::string& Path) {
   return Attributes != INVALID_FILE_ATTRIBUTES && !(Attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool IsWindowsXP() {
+OSVERSIONINFOA OsVersion() {
   OSVERSIONINFOA Info{sizeof Info};
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-  if (!GetVersionExA(&Info)) return false;
+  if (!GetVersionExA(&Info)) Info = OSVERSIONINFOA{sizeof Info};
 #pragma GCC diagnostic pop
+  return Info;
+}
+
+bool IsWindowsXP() {
+  OSVERSIONINFOA Info = OsVersion();
   return Info.dwMajorVersion == 5 && Info.dwMinorVersion == 1;
 }
 

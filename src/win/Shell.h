@@ -5,9 +5,12 @@
 
 #include <string>
 
-// The folder of the running executable, with a trailing backslash.
+// The running executable's full path, and its folder with a trailing backslash.
+std::string ExePath();
 std::string ExeFolder();
 bool FileExists(const std::string& Path);
+// The system's version as it reports it.
+OSVERSIONINFOA OsVersion();
 bool IsWindowsXP();
 // The screen's logical pixels per inch.
 int ScreenPixelsPerInch();

@@ -4,6 +4,7 @@
 #include "support/Program.h"
 #include "support/Windows.h"
 #include "win/Registry.h"
+#include "win/Shell.h"
 
 #include <gtest/gtest.h>
 #include <shlwapi.h>
@@ -190,9 +191,7 @@ struct TCompanionReaper {
 TEST_F(ProgramTest, TheCompanionIsStartedHiddenAndToldToExit) {
   TCompanionReaper Reaper;
   NotFirstStart();
-  char Temp[MAX_PATH];
-  GetTempPathA(MAX_PATH, Temp);
-  const std::string Folder = std::string(Temp) + "vellumix-companion\\";
+  const std::string Folder = TempFolder() + "\\vellumix-companion\\";
   CreateDirectoryA(Folder.c_str(), nullptr);
   DeleteFileA((Folder + "blinder.log").c_str());
   ASSERT_TRUE(CopyFileA(Exe().c_str(), (Folder + "vellumix.exe").c_str(), FALSE));

@@ -2,6 +2,7 @@
 
 #include "support/TestKey.h"
 #include "win/Form.h"
+#include "win/Shell.h"
 
 #include <gtest/gtest.h>
 
@@ -40,18 +41,12 @@ protected:
     GetWindowPlacement(Window, &Place);
     return Place.rcNormalPosition;
   }
-  static int ScreenPpi() {
-    HDC Dc = GetDC(nullptr);
-    int Ppi = GetDeviceCaps(Dc, LOGPIXELSY);
-    ReleaseDC(nullptr, Dc);
-    return Ppi;
-  }
   void StorePosition(const std::string& Version, const std::string& NormPos,
                      int Ppi = 0) const {
     Key.SetString("FormVersion", Version, "Position");
     Key.SetString("NormPos", NormPos, "Position");
     Key.SetString("MinMaxPos", "-1,-1,-1,-1", "Position");
-    Key.SetString("PixelsPerInch", std::to_string(Ppi ? Ppi : ScreenPpi()), "Position");
+    Key.SetString("PixelsPerInch", std::to_string(Ppi ? Ppi : ScreenPixelsPerInch()), "Position");
   }
 
   TTestKey Key;
@@ -72,7 +67,7 @@ TEST_F(FormStorageTest, PlacementRoundTrips) {
   }
   EXPECT_EQ(Key.String("FormVersion", "Position"), "1");
   EXPECT_EQ(Key.String("NormPos", "Position"), "40,50,373,272");
-  EXPECT_EQ(Key.String("PixelsPerInch", "Position"), std::to_string(ScreenPpi()));
+  EXPECT_EQ(Key.String("PixelsPerInch", "Position"), std::to_string(ScreenPixelsPerInch()));
   EXPECT_EQ(Key.String("ShowCmd", "Position"), "1");
   EXPECT_EQ(Key.String("Visible", "Position"), "0");
   EXPECT_TRUE(Key.String("Flags", "Position"));
@@ -103,7 +98,7 @@ TEST_F(FormStorageTest, StateOfAnOlderVersionOrAnotherDpiIsIgnored) {
   for (TCase C : {TCase{"0", 1, false}, TCase{"junk", 1, false}, TCase{"1", 2, false},
                   TCase{"2", 1, true}}) {
     SCOPED_TRACE(C.Version + std::string(" x") + std::to_string(C.PpiFactor));
-    StorePosition(C.Version, "10,20,210,220", ScreenPpi() * C.PpiFactor);
+    StorePosition(C.Version, "10,20,210,220", ScreenPixelsPerInch() * C.PpiFactor);
     TTestForm Form;
     RECT Before = NormalRect(Form.Handle());
     TFormPlacement Store(Form.Handle(), &Form);
