@@ -6,7 +6,7 @@
 // and, for scale, what one cross-thread SendMessage round trip costs.
 // Then the same comparison with a handler that deletes each file, as a sweep does.
 //
-// Run by hand: wine build/bench/handoff_bench.exe [folders] [files per folder]
+// Run by hand: /usr/lib/wine/wine64 build/bench/handoff_bench.exe [folders] [files per folder]
 
 #include "scan/FScanner.h"
 #include "win/Application.h"

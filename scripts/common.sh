@@ -4,10 +4,14 @@
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD=${VELLUMIX_BUILD:-$ROOT/build}
 
-PACKAGES=(cmake make g++-mingw-w64-i686 googletest wine wine32:i386 xvfb xdotool
-          fonts-wine fonts-liberation x11-apps imagemagick
-          libxrender1:i386 libxcursor1:i386 libxi6:i386 libxrandr2:i386 libxinerama1:i386
-          libxcomposite1:i386 libxfixes3:i386)
+# 64-bit only: some machines here cannot run 32-bit Linux programs at all.
+PACKAGES=(cmake make g++-mingw-w64-x86-64-posix googletest wine wine64 xvfb xdotool
+          fonts-wine fonts-liberation x11-apps imagemagick)
+
+# The 64-bit loader, called directly: Debian's `wine` wrapper prefers the 32-bit
+# loader whenever its file exists, even where it cannot run.
+export WINELOADER=/usr/lib/wine/wine64
+wine() { "$WINELOADER" "$@"; }
 
 log() { printf '== %s\n' "$*" >&2; }
 
@@ -22,7 +26,6 @@ ensure_packages() {
     echo "missing packages (${missing[*]}); run as root to install them" >&2
     exit 1
   fi
-  dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
@@ -31,19 +34,19 @@ ensure_packages() {
 build() {
   log "building in $BUILD"
   if [ ! -f "$BUILD/CMakeCache.txt" ]; then
-    cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" \
+    cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-x86_64.cmake" \
           -DCMAKE_BUILD_TYPE=Release >/dev/null
   fi
   # One build at a time on this machine, whichever checkout it comes from.
   flock /tmp/vellumix-build.lock cmake --build "$BUILD" -j "$(nproc)" -- --no-print-directory >/dev/null
 }
 
-# A 32-bit Wine prefix and an empty HOME of our own, so nothing the program or
+# A 64-bit Wine prefix and an empty HOME of our own, so nothing the program or
 # the tests do touches the user's files (Wine links Desktop, Documents, ... to HOME).
 # $1 names the pair: "test" (thrown away on every test run) or "run".
 wine_env() {
   local name=${1:-test}
-  export WINEPREFIX=$BUILD/$name-wine WINEARCH=win32 WINEDEBUG=-all HOME=$BUILD/$name-home
+  export WINEPREFIX=$BUILD/$name-wine WINEARCH=win64 WINEDEBUG=-all HOME=$BUILD/$name-home
   export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml="
   mkdir -p "$HOME/.local/share/Trash/files" "$HOME/.local/share/Trash/info"
 }
@@ -59,7 +62,7 @@ ensure_prefix() {
   wine_env "$@"
   [ -f "$WINEPREFIX/system.reg" ] && return 0
   log "creating Wine prefix $WINEPREFIX"
-  env -u DISPLAY wineboot -i >/dev/null 2>&1
+  env -u DISPLAY "$WINELOADER" wineboot -i >/dev/null 2>&1
   wineserver -w
 }
 
