@@ -76,6 +76,7 @@ TMainForm::TMainForm(const std::string& FirstArg) {
   Application.Accelerators = FAccelerators;
   Application.AccelWindow = Handle();
   CreateControls();
+  CreateScanner();
   // Like any creation handler, a failure is shown and the window still comes up.
   Guarded([&] { FormCreate(FirstArg); });
 }
@@ -272,32 +273,6 @@ void TMainForm::UpdateMenuChecks() {
   XPMenu.SetGradient(Option->GradientMenu);
 }
 
-// ---- busy state
-
-void TMainForm::ShowLights(bool Busy) {
-  SendMessageA(dfsStatusBar, SB_SETICON, 1, reinterpret_cast<LPARAM>(Busy ? FGrayBall : FGreenBall));
-  SendMessageA(dfsStatusBar, SB_SETICON, 2, reinterpret_cast<LPARAM>(Busy ? FRedBall : FGrayBall));
-}
-
-void TMainForm::SetWaitCursor(bool Busy) {
-  FScreenCursor = Busy ? FWaitCursor : nullptr;
-  SetCursor(Busy ? FWaitCursor : LoadCursor(nullptr, IDC_ARROW));
-}
-
-void TMainForm::SetBusy(bool Busy) {
-  // Inverted, not set: a command nested in another leaves the flag as it found it.
-  Idle = !Idle;
-  if (Busy) {
-    SetWaitCursor(true);
-    ShowLights(true);
-    EnableWindow(SpeedItemStart, FALSE);
-  } else {
-    EnableWindow(SpeedItemStart, TRUE);
-    SetWaitCursor(false);
-    ShowLights(false);
-  }
-}
-
 // ---- log pane
 
 void TMainForm::RefreshMemo() {
@@ -449,6 +424,9 @@ void TMainForm::FormResize() {
 
 void TMainForm::Command(int Id) {
   switch (Id) {
+    case IDC_START:  // toolbar, F10, Shred > User Defined
+      StartActionExecute();
+      break;
     case IDC_EXIT:
       ExitActionExecute();
       break;
@@ -461,6 +439,8 @@ void TMainForm::FormClose() {
 }
 
 void TMainForm::FormDestroy() {
+  // A sweep still running ends without touching anything more.
+  Scanner.Stop();
   FoldersToRemove.reset();
   Action.reset();
 }

@@ -7,6 +7,7 @@
 #include "appearance/MenuPainter.h"
 #include "appearance/SpeedBar.h"
 #include "iecache/IECache.h"
+#include "scan/FScanner.h"
 #include "settings/FormStorage.h"
 #include "settings/Option.h"
 #include "win/Form.h"
@@ -34,6 +35,10 @@ public:
   std::unique_ptr<TFolderList> FoldersToRemove;
   // The URL-cache enumerator the cache and cookie operations walk.
   TIECache myIECache = TIECache::ForMainWindow();
+  // Sweeps folders: reports every entry to ScannerFileFound, the end to
+  // ScannerProcessDone. Declared after what its handlers use, so that it is
+  // stopped before they go.
+  TBaseScanner Scanner;
   // False while a command runs (inverted by every SetBusy).
   bool Idle = false;
   UINT PreviousInstanceMessage = 0;
@@ -47,6 +52,19 @@ public:
   HWND StatusBar = nullptr;     // 3 pixels high: receives the hints
   HWND dfsStatusBar = nullptr;  // the visible status line: text and two lights
   TMenuPainter XPMenu;
+
+  // The Shred run: every item whose switch is on, in a fixed order.
+  void StartActionExecute();
+
+  // Folder sweeps. Every sweep waits for the one before it.
+  void WaitForScanner();
+  void SweepFolder(const std::string& Folder);
+  void ScannerFileFound(const std::string& AName, const std::string& APath, std::uint32_t AAttr,
+                        std::uint32_t ASize, TDateTime ADateTime);
+  void ScannerProcessDone(std::uint32_t ACount, std::uint32_t ASize);
+  // Waits for the running sweep, then sweeps Folder; skips a folder the system
+  // could not name (empty).
+  void HandOffFolder(const std::string& Folder);
 
   // Busy state.
   void SetBusy(bool Busy);
@@ -73,6 +91,10 @@ protected:
 
 private:
   void CreateControls();
+  void CreateScanner();
+  void RunItems();
+  // The window has closed: the settings object and the log are gone.
+  bool Closing() const { return !Option || !Action; }
   void FormCreate(const std::string& FirstArg);
   void LaunchCompanion();
   void LoadSkins();

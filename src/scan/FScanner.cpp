@@ -1,6 +1,7 @@
 #include "scan/FScanner.h"
 
 #include "win/Application.h"
+#include "win/WidePath.h"
 
 #include <cstring>
 
@@ -52,8 +53,8 @@ TDateTime LocalDateTime(const FILETIME& Utc, long long LocalOffset) {
          EncodeTime(Time >> 11, (Time >> 5) & 63, (Time & 31) * 2);
 }
 
-bool IsDotEntry(const char* Name) {
-  return Name[0] == '.' && (Name[1] == 0 || (Name[1] == '.' && Name[2] == 0));
+bool IsDotEntry(const wchar_t* Name) {
+  return Name[0] == L'.' && (Name[1] == 0 || (Name[1] == L'.' && Name[2] == 0));
 }
 
 }  // namespace
@@ -177,17 +178,23 @@ void TScanThread::ScanFolder(const std::string& Folder) {
   FCurrent = Folder;
   Synchronize(&TScanThread::DoProcess);
 
-  WIN32_FIND_DATAA Entry;
-  TFindHandle Search(FindFirstFileA(PathJoin(Folder, "*.*").c_str(), &Entry));
+  // The wide search: names longer than an ANSI find record holds, and paths
+  // deeper than MAX_PATH, are found like any other.
+  WIN32_FIND_DATAW Entry;
+  TFindHandle Search(FindFirstFileExW(WidePath(PathJoin(Folder, "*")).c_str(), FindExInfoBasic,
+                                      &Entry, FindExSearchNameMatch, nullptr,
+                                      FIND_FIRST_EX_LARGE_FETCH));
   if (!Search) return;
   do {
     // After a failure nothing more is reported or entered, so the open
     // searches end here instead of running out silently.
     if (FTerminated || FErrorFlag) break;
     if (IsDotEntry(Entry.cFileName)) continue;
+    std::string Name = Narrow(Entry.cFileName);
     if ((Entry.dwFileAttributes & FAttributeMask) == FAttributeMask &&
-        MatchesMaskList(Entry.cFileName, *FMasks)) {
+        MatchesMaskList(Name, *FMasks)) {
       FFound = Entry;
+      FFoundName = Name;
       FCurrent = Folder;
       if (!FErrorFlag) SyncFileFound();
     }
@@ -196,9 +203,10 @@ void TScanThread::ScanFolder(const std::string& Folder) {
     // of the tree, or back into it.
     if (FRecursive && (Entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
         !(Entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-      ScanFolder(PathJoin(Folder, Entry.cFileName));
+      ScanFolder(PathJoin(Folder, Name));
     std::memset(&FFound, 0, sizeof FFound);
-  } while (FindNextFileA(Search.get(), &Entry));
+    FFoundName.clear();
+  } while (FindNextFileW(Search.get(), &Entry));
 }
 
 void TScanThread::Synchronize(void (TScanThread::*Method)()) {
@@ -229,7 +237,7 @@ void TScanThread::DoFileFound() {
   ++FFoundCount;
   FFoundSize += Size32;  // wraps, like the count
   // A time that cannot be converted is reported as 0; the scan goes on.
-  FOnFileFound(FFound.cFileName, FCurrent, FFound.dwFileAttributes, Size32,
+  FOnFileFound(FFoundName, FCurrent, FFound.dwFileAttributes, Size32,
                LocalDateTime(FFound.ftLastWriteTime, FLocalOffset));
 }
 

@@ -134,7 +134,8 @@ private:
 
   // Written by the worker outside hand-offs, read by the main thread inside them.
   std::string FCurrent;
-  WIN32_FIND_DATAA FFound{};
+  WIN32_FIND_DATAW FFound{};
+  std::string FFoundName;  // FFound's name, converted
   std::uint32_t FFoundCount = 0;
   std::uint32_t FFoundSize = 0;
   int FErrorFlag = 0;

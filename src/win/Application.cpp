@@ -11,6 +11,9 @@ TApplication Application;
 
 namespace {
 constexpr char AppClassName[] = "TApplication";
+// Messages are looked at every few milliseconds while a worker's calls keep
+// coming: often enough for a responsive window, rarely enough to cost nothing.
+constexpr auto PumpEvery = std::chrono::milliseconds(8);
 }
 
 void TApplication::Initialize() {
@@ -153,15 +156,24 @@ void TApplication::ProcessMessages() {
 }
 
 void TApplication::HandleMessage() {
-  RunPendingCalls();
+  // A worker that reports entry after entry (a sweep going on after its
+  // command has returned) is served here as fast as inside WaitWhile: spinning
+  // while its calls keep coming, asleep on messages and calls alike otherwise.
+  bool Served = RunPendingCalls();
   MSG Msg;
-  if (!ProcessMessage(Msg) && !FTerminated) WaitMessage();
+  for (;;) {
+    if (Served) ServeCalls([] { return false; }, PumpEvery);
+    if (ProcessMessage(Msg) || FTerminated) return;
+    if (!IsMainThread()) {  // no worker has ever been served: no calls can come
+      WaitMessage();
+      return;
+    }
+    Served = SleepForCallsOrMessages(INFINITE);
+    if (!Served) return;  // a message came
+  }
 }
 
 bool TApplication::WaitWhile(const std::function<bool()>& Busy, DWORD TimeoutMs) {
-  // Messages are looked at every few milliseconds while calls keep coming:
-  // often enough for a responsive window, rarely enough to cost nothing.
-  constexpr auto PumpEvery = std::chrono::milliseconds(8);
   constexpr DWORD PollMs = 20;
   AttachMainThread();
   const ULONGLONG Start = GetTickCount64();

@@ -1,5 +1,7 @@
 #include "win/Shell.h"
 
+#include <shlobj.h>
+
 #include <cstring>
 
 std::string ExePath() {
@@ -56,4 +58,13 @@ std::string TempFolder() {
   Path.resize(strnlen(Path.c_str(), Len));
   if (!Path.empty() && Path.back() == '\\') Path.pop_back();
   return Path;
+}
+
+std::string SpecialFolder(int Csidl) {
+  PIDLIST_ABSOLUTE Items = nullptr;
+  if (FAILED(SHGetSpecialFolderLocation(nullptr, Csidl, &Items)) || !Items) return {};
+  char Path[MAX_PATH] = {};
+  const bool Named = SHGetPathFromIDListA(Items, Path);
+  CoTaskMemFree(Items);  // the shell's allocator
+  return Named ? Path : std::string{};
 }

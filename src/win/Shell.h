@@ -17,5 +17,8 @@ int ScreenPixelsPerInch();
 // The user's temporary folder without its trailing backslash; empty when the
 // system cannot name it.
 std::string TempFolder();
+// A shell special folder (CSIDL_...) as the shell names it; empty when the
+// shell cannot name it.
+std::string SpecialFolder(int Csidl);
 // Posts a registered message to the top-level windows of all applications.
 void BroadcastRegisteredMessage(const char* Name);

@@ -90,9 +90,9 @@ void Publish(TSyncCall* Call) {
 
 // Leaving a wait: workers must post from now on, and what they published
 // while they thought the main thread would see it must run now.
-void LeaveWait() {
+bool LeaveWait() {
   MainState = msOther;
-  RunPendingCalls();
+  return RunPendingCalls();
 }
 
 LRESULT CALLBACK CallWindowProc(HWND Window, UINT Msg, WPARAM WParam, LPARAM LParam) {
@@ -221,11 +221,11 @@ TServeEnd ServeCalls(const std::function<bool()>& Done, std::chrono::microsecond
   return End;
 }
 
-void SleepForCallsOrMessages(DWORD TimeoutMs) {
+bool SleepForCallsOrMessages(DWORD TimeoutMs) {
   MainState = msBlocked;
   if (!HasPendingCalls())
     MsgWaitForMultipleObjectsEx(1, &WakeEvent, TimeoutMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-  LeaveWait();
+  return LeaveWait();
 }
 
 void WaitForThreadServingCalls(HANDLE Thread) {

@@ -50,8 +50,8 @@ TServeEnd ServeCalls(const std::function<bool()>& Done, std::chrono::microsecond
 
 // Main thread: sleeps until a message arrives (MsgWaitForMultipleObjectsEx with
 // QS_ALLINPUT), a call is published, or Timeout passes. Runs the calls that are
-// waiting when it wakes; does not remove messages.
-void SleepForCallsOrMessages(DWORD TimeoutMs);
+// waiting when it wakes, and tells whether any ran; does not remove messages.
+bool SleepForCallsOrMessages(DWORD TimeoutMs);
 
 // Main thread: runs calls until Thread has ended; processes no window messages.
 void WaitForThreadServingCalls(HANDLE Thread);
