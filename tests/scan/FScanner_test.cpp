@@ -570,3 +570,35 @@ TEST_F(HandOffTest, DestroyingTheScannerFromItsOwnHandler) {
 }
 
 }  // namespace
+
+namespace {
+
+// N copies of a string.
+std::string Repeated(const std::string& S, int N) {
+  std::string Out;
+  for (int I = 0; I < N; ++I) Out += S;
+  return Out;
+}
+
+}  // namespace
+
+TEST_F(ScannerTest, LongNamesAndPathsDeeperThanMaxPathAreReportedInFull) {
+  // 80 CJK characters: 244 bytes in UTF-8 with the extension. (A name past the
+  // 260 bytes of an ANSI find record cannot be made here: Linux file systems
+  // end names at 255 bytes.)
+  const std::string Long = Repeated("\xE4\xB8\xAD", 80) + ".txt";
+  Tree.File(Long);
+  // Folders of 60 characters, five deep: past 300 characters with the names below.
+  std::string Deep;
+  for (char C = 'a'; C < 'f'; ++C) Deep += (Deep.empty() ? "" : "\\") + std::string(60, C);
+  Tree.File(Deep + "\\deep.txt");
+  Tree.File(Deep + "\\" + Long);
+  ASSERT_GT(Tree[Deep + "\\deep.txt"].size(), 320u);
+  Scan();
+
+  const std::set<std::string> Paths = Record.FullPaths();
+  EXPECT_TRUE(Paths.count(Tree[Long])) << "a long name";
+  EXPECT_TRUE(Paths.count(Tree[Deep + "\\deep.txt"])) << "a long path";
+  EXPECT_TRUE(Paths.count(Tree[Deep + "\\" + Long])) << "both";
+  EXPECT_EQ(Record.Found.size(), 5u + 3);  // five folders, three files
+}

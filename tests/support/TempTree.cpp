@@ -2,15 +2,17 @@
 
 #include "support/Windows.h"
 #include "win/Shell.h"
+#include "win/WidePath.h"
 
 #include <vector>
 
 namespace {
 
+// The wide functions throughout, so that trees deeper than MAX_PATH can be built.
 void CreateFolders(const std::string& Path) {
   for (std::size_t Pos = Path.find('\\', 3); Pos != std::string::npos; Pos = Path.find('\\', Pos + 1))
-    CreateDirectoryA(Path.substr(0, Pos).c_str(), nullptr);
-  CreateDirectoryA(Path.c_str(), nullptr);
+    CreateDirectoryW(WidePath(Path.substr(0, Pos)).c_str(), nullptr);
+  CreateDirectoryW(WidePath(Path).c_str(), nullptr);
 }
 
 // Runs a Linux program of /bin through Wine's Z: drive. Wine starts such a
@@ -50,7 +52,7 @@ std::string TTempTree::Folder(const std::string& Relative) const {
 std::string TTempTree::File(const std::string& Relative, const std::string& Content) const {
   std::string Path = (*this)[Relative];
   CreateFolders(Path.substr(0, Path.rfind('\\')));
-  HANDLE File = CreateFileA(Path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  HANDLE File = CreateFileW(WidePath(Path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (File != INVALID_HANDLE_VALUE) {
     DWORD Written;
@@ -61,38 +63,39 @@ std::string TTempTree::File(const std::string& Relative, const std::string& Cont
 }
 
 void RemoveTree(const std::string& Path) {
-  DWORD Attributes = GetFileAttributesA(Path.c_str());
+  const std::wstring Wide = WidePath(Path);
+  DWORD Attributes = GetFileAttributesW(Wide.c_str());
   if (Attributes == INVALID_FILE_ATTRIBUTES) return;
   if (Attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
     std::string Unix = UnixPath(Path);
     if (!Unix.empty() && RunUnix("rm", "-f " + Quoted(Unix)))
-      WaitUntil([&] { return GetFileAttributesA(Path.c_str()) == INVALID_FILE_ATTRIBUTES; }, 5s);
+      WaitUntil([&] { return GetFileAttributesW(Wide.c_str()) == INVALID_FILE_ATTRIBUTES; }, 5s);
     return;
   }
   if (!(Attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    SetFileAttributesA(Path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(Path.c_str());
+    SetFileAttributesW(Wide.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(Wide.c_str());
     return;
   }
   std::vector<std::string> Names;
-  WIN32_FIND_DATAA Entry;
-  HANDLE Search = FindFirstFileA((Path + "\\*").c_str(), &Entry);
+  WIN32_FIND_DATAW Entry;
+  HANDLE Search = FindFirstFileW(WidePath(Path + "\\*").c_str(), &Entry);
   if (Search != INVALID_HANDLE_VALUE) {
     do {
-      std::string Name = Entry.cFileName;
+      std::string Name = Narrow(Entry.cFileName);
       if (Name != "." && Name != "..") Names.push_back(Name);
-    } while (FindNextFileA(Search, &Entry));
+    } while (FindNextFileW(Search, &Entry));
     FindClose(Search);
   }
   for (const std::string& Name : Names) RemoveTree(Path + "\\" + Name);
-  SetFileAttributesA(Path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  RemoveDirectoryA(Path.c_str());
+  SetFileAttributesW(Wide.c_str(), FILE_ATTRIBUTE_NORMAL);
+  RemoveDirectoryW(Wide.c_str());
 }
 
 bool SetLastWriteTime(const std::string& Path, const SYSTEMTIME& Utc) {
   FILETIME Time;
   if (!SystemTimeToFileTime(&Utc, &Time)) return false;
-  HANDLE File = CreateFileA(Path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+  HANDLE File = CreateFileW(WidePath(Path).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (File == INVALID_HANDLE_VALUE) return false;
   BOOL Ok = SetFileTime(File, nullptr, nullptr, &Time);
@@ -105,9 +108,7 @@ std::string UnixPath(const std::string& Path) {
   auto GetUnixName = reinterpret_cast<TGetUnixName>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32"), "wine_get_unix_file_name")));
   if (!GetUnixName) return {};
-  int Len = MultiByteToWideChar(CP_ACP, 0, Path.c_str(), -1, nullptr, 0);
-  std::wstring Wide(Len, L'\0');
-  MultiByteToWideChar(CP_ACP, 0, Path.c_str(), -1, Wide.data(), Len);
+  const std::wstring Wide = Widen(Path);
   char* Unix = GetUnixName(Wide.c_str());
   if (!Unix) return {};
   std::string Result = Unix;
