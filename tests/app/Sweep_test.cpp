@@ -7,6 +7,7 @@
 // that a rule mixing local and UTC times would be hours off.
 #include "app/MainFormFixture.h"
 
+#include "support/Fixtures.h"
 #include "support/TempTree.h"
 #include "win/Shell.h"
 #include "win/WidePath.h"
@@ -24,24 +25,6 @@ using ::testing::EndsWith;
 
 constexpr LONGLONG Hour = 36'000'000'000LL;  // 100-ns units
 constexpr LONGLONG Day = 24 * Hour;
-
-// Sets an environment variable for this process until destroyed.
-class TEnvVar {
-public:
-  TEnvVar(const char* Name, const std::string& Value) : FName(Name) {
-    char Old[MAX_PATH * 2];
-    DWORD Len = GetEnvironmentVariableA(Name, Old, sizeof Old);
-    FHad = Len > 0 && Len < sizeof Old;
-    if (FHad) FOld = Old;
-    SetEnvironmentVariableA(Name, Value.c_str());
-  }
-  ~TEnvVar() { SetEnvironmentVariableA(FName, FHad ? FOld.c_str() : nullptr); }
-
-private:
-  const char* FName;
-  bool FHad = false;
-  std::string FOld;
-};
 
 FILETIME Ago(LONGLONG Units) {
   FILETIME Now;

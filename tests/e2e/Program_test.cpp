@@ -1,7 +1,9 @@
 // The whole program, started as its own process and driven from outside:
 // windows found by class and caption, text read with WM_GETTEXT, buttons
 // pressed with BM_CLICK, keys typed through the X server with xdotool.
+#include "support/Fixtures.h"
 #include "support/Program.h"
+#include "support/TempTree.h"
 #include "support/Windows.h"
 #include "win/Registry.h"
 #include "win/Shell.h"
@@ -255,6 +257,49 @@ TEST_F(ProgramTest, F12EndsTheProgram) {
   // xdotool is a Linux program; Wine starts it like any other.
   TProgram Key("Z:\\usr\\bin\\xdotool", "key F12");
   EXPECT_TRUE(P.WaitExit());
+}
+
+TEST_F(ProgramTest, F10ShredsTheChosenItemsAndSaysSoInTheLog) {
+  NotFirstStart();
+  Set("DelTempFiles", true);
+  Set("KeepTempFiles", false);
+  Set("DelLocationBar", true);
+  const std::string TypedUrls = "Software\\Microsoft\\Internet Explorer\\TypedURLs";
+  TScratchKeys Scratch{{HKEY_CURRENT_USER, TypedUrls}};
+  {
+    TRegistry Reg;
+    ASSERT_TRUE(Reg.OpenKey(TypedUrls, true));
+    Reg.WriteString("url1", "http://example.invalid/");
+  }
+  // The program's temporary folder is a tree of this test's own.
+  TTempTree Temp("F10.tmp");
+  Temp.File("a.txt");
+  Temp.File("sub\\b.txt");
+  TEnvVar Tmp("TMP", Temp.Path()), TempVar("TEMP", Temp.Path());
+
+  TProgram P(Exe());
+  HWND Main = P.WaitWindow("TMainForm");
+  ASSERT_TRUE(Main);
+  ASSERT_TRUE(P.Settled(Main));
+  SetForegroundWindow(Main);
+  ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == Main; }));
+  TProgram Key("Z:\\usr\\bin\\xdotool", "key F10");
+
+  HWND Memo = GetDlgItem(Main, MemoId);
+  ASSERT_TRUE(WaitUntil([&] {
+    return WindowText(Memo).find("Succeeded in delete temporary files.") != std::string::npos;
+  }, 20s)) << WindowText(Memo);
+  const std::string Log = WindowText(Memo);
+  // Newest first: the sweep ends after the run's other operations.
+  EXPECT_LT(Log.find("Succeeded in delete temporary files."),
+            Log.find("Succeeded in delete Location Bar."));
+  EXPECT_NE(Log.find("Succeeded in delete Location Bar."), std::string::npos) << Log;
+  EXPECT_EQ(GetFileAttributesA(Temp["a.txt"].c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetFileAttributesA(Temp["sub"].c_str()), INVALID_FILE_ATTRIBUTES);
+  TRegistry Reg;
+  ASSERT_TRUE(Reg.OpenKey(TypedUrls, false));
+  EXPECT_TRUE(Reg.GetValueNames().empty());
+  PressExit(P, Main);
 }
 
 }  // namespace

@@ -52,3 +52,13 @@ TScratchKeys::~TScratchKeys() { DeleteAll(); }
 void TScratchKeys::DeleteAll() const {
   for (const auto& [Root, Path] : FKeys) SHDeleteKeyA(Root, Path.c_str());
 }
+
+TEnvVar::TEnvVar(const char* Name, const std::string& Value) : FName(Name) {
+  char Old[MAX_PATH * 2];
+  const DWORD Len = GetEnvironmentVariableA(Name, Old, sizeof Old);
+  FHad = Len > 0 && Len < sizeof Old;
+  if (FHad) FOld = Old;
+  SetEnvironmentVariableA(Name, Value.c_str());
+}
+
+TEnvVar::~TEnvVar() { SetEnvironmentVariableA(FName, FHad ? FOld.c_str() : nullptr); }

@@ -33,3 +33,18 @@ private:
   void DeleteAll() const;
   std::vector<std::pair<HKEY, std::string>> FKeys;
 };
+
+// Sets an environment variable of this process (and so of the programs it
+// starts) until destroyed.
+class TEnvVar {
+public:
+  TEnvVar(const char* Name, const std::string& Value);
+  ~TEnvVar();
+  TEnvVar(const TEnvVar&) = delete;
+  TEnvVar& operator=(const TEnvVar&) = delete;
+
+private:
+  const char* FName;
+  bool FHad = false;
+  std::string FOld;
+};
