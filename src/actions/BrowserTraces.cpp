@@ -83,7 +83,7 @@ void TAction::ClearToolbarHistory(bool Enabled) {
   std::vector<std::string> Profiles;
   {
     TRegistry Reg(HKEY_CURRENT_USER);
-    if (!Reg.OpenKey(ToolbarKey, false)) {
+    if (!Reg.OpenKeyReadOnly(ToolbarKey)) {
       AddMessage("Google Toolbar not installed.", "");
       return;
     }

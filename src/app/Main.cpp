@@ -16,7 +16,7 @@ namespace {
 // area only. Anything unreadable shows the window.
 bool ShowMainFormAtStart() {
   TRegistry Reg(HKEY_CURRENT_USER);
-  if (!Reg.OpenKey("Software\\Vellumix", false)) return true;
+  if (!Reg.OpenKeyReadOnly("Software\\Vellumix")) return true;
   auto TrayOnly = Reg.ReadBool("ShowTrayIconOnly");
   auto MinRun = Reg.ReadBool("MinRun");
   return !(TrayOnly && MinRun && *TrayOnly && *MinRun);

@@ -79,6 +79,7 @@ TMainForm::TMainForm(const std::string& FirstArg) {
   CreateScanner();
   // Like any creation handler, a failure is shown and the window still comes up.
   Guarded([&] { FormCreate(FirstArg); });
+  FReady = true;
 }
 
 TMainForm::~TMainForm() {
@@ -143,7 +144,7 @@ void TMainForm::FormCreate(const std::string& FirstArg) {
 
   // Start minimised when asked; a missing value leaves the window normal.
   TRegistry Reg(HKEY_CURRENT_USER);
-  if (Reg.OpenKey(SettingsKey, false))
+  if (Reg.OpenKeyReadOnly(SettingsKey))
     if (auto MinRun = Reg.ReadBool("MinRun"))
       WindowState = *MinRun ? TWindowState::wsMinimized : TWindowState::wsNormal;
   Reg.CloseKey();
@@ -186,7 +187,7 @@ void TMainForm::LoadSkins() {
 
 void TMainForm::FirstInt() {
   TRegistry Reg(HKEY_CURRENT_USER);
-  bool FirstTime = !Reg.OpenKey(SettingsKey, false) || Reg.ReadString("FirstTime").value_or("") != "1";
+  bool FirstTime = !Reg.OpenKeyReadOnly(SettingsKey) || Reg.ReadString("FirstTime").value_or("") != "1";
   Reg.CloseKey();
   if (!FirstTime) return;
   {
@@ -210,12 +211,21 @@ void TMainForm::AskCloseBrowsers() {
 
 void TMainForm::AppMessage(MSG& Msg, bool& Handled) {
   if (Msg.message != PreviousInstanceMessage || !PreviousInstanceMessage) return;
+  // Until the window is ready (the first-start greeting is up during creation)
+  // a second start is left alone: the greeting comes before the window.
+  if (!FReady) return;
   // A second start: bring this instance forward. The broadcast reaches each of
   // our top-level windows, so this runs several times; every step is idempotent.
   // While a modal box is up the main window is disabled and cannot take the
   // focus; it still comes forward.
-  Show();
+  // The application first: it shows again a window that minimising hid. The
+  // show handler (and its placement restore, which may minimise the window
+  // or move it back) runs only for a window never shown.
   Application.Restore();
+  if (!Shown())
+    Show();
+  else if (!IsWindowVisible(Handle()))
+    ShowWindow(Handle(), SW_SHOW);
   SetForegroundWindow(Handle());
   if (IsIconic(Handle()) || IsZoomed(Handle())) ShowWindow(Handle(), SW_RESTORE);
   WindowState = TWindowState::wsNormal;
@@ -244,10 +254,10 @@ void TMainForm::UpdateAppearance() {
   // or missing; an unreadable setting counts as the classic look.
   bool VisualStyle = false;
   TRegistry Reg(HKEY_CURRENT_USER);
-  if (Reg.OpenKey("\\Control Panel\\Appearance", false))
+  if (Reg.OpenKeyReadOnly("\\Control Panel\\Appearance"))
     VisualStyle = !Reg.ValueExists("Current") || Reg.ReadString("Current").value_or("x").empty();
   std::string Scheme = "NormalColor";
-  if (Reg.OpenKey("\\Software\\Microsoft\\Windows\\CurrentVersion\\ThemeManager", false))
+  if (Reg.OpenKeyReadOnly("\\Software\\Microsoft\\Windows\\CurrentVersion\\ThemeManager"))
     Scheme = Reg.ReadString("ColorName").value_or(Scheme);
 
   if (VisualStyle) {
@@ -288,13 +298,15 @@ void TMainForm::RefreshMemo() {
 int TMainForm::VisibleLineCount() const {
   HDC Dc = GetDC(Memo);
   HGDIOBJ Old = SelectObject(Dc, reinterpret_cast<HFONT>(SendMessageA(Memo, WM_GETFONT, 0, 0)));
-  TEXTMETRICA Metrics;
-  GetTextMetricsA(Dc, &Metrics);
+  TEXTMETRICA Metrics{};
+  const bool Measured = GetTextMetricsA(Dc, &Metrics);
   SelectObject(Dc, Old);
   ReleaseDC(Memo, Dc);
+  const int LineHeight = Metrics.tmHeight + Metrics.tmExternalLeading;
+  if (!Measured || LineHeight <= 0) return 0;
   RECT Rect;
   SendMessageA(Memo, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&Rect));
-  return (Rect.bottom - Rect.top) / (Metrics.tmHeight + Metrics.tmExternalLeading);
+  return (Rect.bottom - Rect.top) / LineHeight;
 }
 
 void TMainForm::MemoChange() {
@@ -308,8 +320,6 @@ bool TMainForm::ControlMessage(HWND Control, UINT Msg, WPARAM WParam, LPARAM LPa
   switch (Msg) {
     case WM_MOUSEMOVE:
       HideCaret(nullptr);
-      if (GetWindowTextLengthA(Memo) == 0)
-        SendMessageA(dfsStatusBar, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(StartHint));
       break;
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
@@ -371,6 +381,9 @@ void TMainForm::dfsStatusBarIconClick() {
 // The hint of whatever the mouse points at; the busy cursor over the whole window.
 bool TMainForm::SetCursorFor(HWND Target) {
   std::string Hint = SpeedBar.HintOf(Target);
+  // The empty log pane tells what to do first. Through the hint bar like every
+  // hint, so that its next repaint shows this text rather than overwriting it.
+  if (Target == Memo && GetWindowTextLengthA(Memo) == 0) Hint = StartHint;
   if (Target == dfsStatusBar) {
     POINT Cursor;
     GetCursorPos(&Cursor);
@@ -499,13 +512,15 @@ LRESULT TMainForm::OnMessage(UINT Msg, WPARAM WParam, LPARAM LParam) {
     case WM_CLOSE:
       if (FClosed) return 0;
       FClosed = true;
-      FormPlacement.SaveOnClose();
-      FormClose();
+      // A placement that cannot be saved is reported; the window closes all the same.
+      Guarded([&] { FormPlacement.SaveOnClose(); });
+      Guarded([&] { FormClose(); });
       DestroyWindow(Handle());
       return 0;
     case WM_DESTROY:
-      FormPlacement.SaveOnDestroy();
-      FormDestroy();
+      // Whatever fails here, the program still ends and frees its mutex.
+      Guarded([&] { FormPlacement.SaveOnDestroy(); });
+      Guarded([&] { FormDestroy(); });
       Application.SetOnMessage(nullptr);
       PostQuitMessage(0);
       return 0;

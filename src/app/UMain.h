@@ -121,4 +121,5 @@ private:
   HACCEL FAccelerators = nullptr;
   std::string FHint;  // the text held by StatusBar's owner-drawn panel
   bool FClosed = false;
+  bool FReady = false;  // creation has ended
 };

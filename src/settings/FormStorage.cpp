@@ -95,7 +95,7 @@ void TFormPlacement::Restore() {
   if (!Active) return;
   FSaved = false;
   TRegistry Reg(HKEY_CURRENT_USER);
-  Reg.OpenKey(KeyPath(), false);  // a missing key reads like missing values
+  Reg.OpenKeyReadOnly(KeyPath());  // a missing key reads like missing values
   // State written by an older version of the window is ignored.
   if (ToInt(Reg.ReadString("FormVersion").value_or("")).value_or(0) >= Version) {
     if (StorePlacement && FForm) RestorePosition(Reg);
@@ -174,6 +174,9 @@ void TFormPlacement::RestoreProps(TRegistry& Reg) {
 
 void TFormPlacement::Save(bool Destroying) {
   if (!Active || !FRestored || !FWindow) return;
+  // One attempt per closing: a save that failed on closing is not tried (and
+  // reported) again when the window is destroyed.
+  FSaved = true;
   TRegistry Reg(HKEY_CURRENT_USER);
   if (!Reg.OpenKey(KeyPath(), true)) return;
   Reg.WriteString("FormVersion", std::to_string(Version));
@@ -197,5 +200,4 @@ void TFormPlacement::Save(bool Destroying) {
     Reg.WriteString(ValueName(Prop.Entry), GetProperty(Control, Prop.Entry) ? "True" : "False");
   }
   if (OnSavePlacement) OnSavePlacement();
-  FSaved = true;
 }

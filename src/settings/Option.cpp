@@ -38,12 +38,15 @@ constexpr TSwitch Switches[] = {
 };
 static_assert(std::size(Switches) == 20);
 
-// Opens HKCU\KeyPath, creating it when it is missing. Says why in a message box
-// when even the created key cannot be opened.
-bool OpenSettingsKey(TRegistry& Reg, const std::string& KeyPath, const char* Failure) {
-  if (Reg.OpenKey(KeyPath, false)) return true;
+// Opens HKCU\KeyPath, creating it when it is missing; for reading only when
+// Write is false, so that a read-only key still loads. Says why in a message
+// box when even the created key cannot be opened.
+bool OpenSettingsKey(TRegistry& Reg, const std::string& KeyPath, const char* Failure,
+                     bool Write = true) {
+  auto Open = [&] { return Write ? Reg.OpenKey(KeyPath, false) : Reg.OpenKeyReadOnly(KeyPath); };
+  if (Open()) return true;
   Reg.OpenKey(KeyPath, true);
-  if (Reg.OpenKey(KeyPath, false)) return true;
+  if (Open()) return true;
   ShowMessageBox(Failure);
   return false;
 }
@@ -53,7 +56,7 @@ bool OpenSettingsKey(TRegistry& Reg, const std::string& KeyPath, const char* Fai
 void TOption::Load() {
   if (KeyPath.empty()) return;
   TRegistry Reg(HKEY_CURRENT_USER);
-  if (!OpenSettingsKey(Reg, KeyPath, "Error in Opening Created Key")) return;
+  if (!OpenSettingsKey(Reg, KeyPath, "Error in Opening Created Key", false)) return;
   for (const TSwitch& S : Switches) {
     std::optional<bool> Value = Reg.ReadBool(S.Name);
     if (!Value) {

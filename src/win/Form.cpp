@@ -7,6 +7,7 @@ void TForm::Show() {
     return;
   }
   OnShow();
+  FShown = true;
   if (Position == TPosition::poDesktopCenter) {
     RECT Work, Own;
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &Work, 0);

@@ -15,6 +15,8 @@ public:
   TPosition Position = TPosition::poDesigned;
 
   bool Visible() const { return Handle() && IsWindowVisible(Handle()); }
+  // Show() has made the window visible at least once.
+  bool Shown() const { return FShown; }
   bool IsMainForm() const { return Handle() && Application.MainForm == Handle(); }
   bool Resizable() const { return GetWindowLongA(Handle(), GWL_STYLE) & WS_THICKFRAME; }
 
@@ -27,4 +29,7 @@ public:
 protected:
   // Runs each time the window is about to become visible.
   virtual void OnShow() {}
+
+private:
+  bool FShown = false;
 };

@@ -48,6 +48,14 @@ bool TRegistry::OpenKey(const std::string& Path, bool CanCreate) {
   return true;
 }
 
+bool TRegistry::OpenKeyReadOnly(const std::string& Path) {
+  CloseKey();
+  HKEY Key = nullptr;
+  if (RegOpenKeyExA(FRoot, Relative(Path), 0, KEY_READ, &Key) != ERROR_SUCCESS) return false;
+  FKey.reset(Key);
+  return true;
+}
+
 bool TRegistry::KeyExists(const std::string& Path) const {
   TRegKey Key;
   return RegOpenKeyExA(FRoot, Relative(Path), 0, KEY_READ, Key.put()) == ERROR_SUCCESS;

@@ -23,8 +23,13 @@ public:
   HKEY RootKey() const noexcept { return FRoot; }
   void SetRootKey(HKEY Root) noexcept;
 
-  // Opens Path, creating it when CanCreate is true. Closes any key held before.
+  // Opens Path for reading and writing, creating it when CanCreate is true.
+  // Closes any key held before.
   bool OpenKey(const std::string& Path, bool CanCreate);
+  // Opens Path for reading only: what a standard user may always do, also
+  // where writing is not allowed (machine-wide keys seen through HKCR, a
+  // settings key made read-only). Closes any key held before.
+  bool OpenKeyReadOnly(const std::string& Path);
   void CloseKey() noexcept { FKey.reset(); }
   bool KeyExists(const std::string& Path) const;
   HKEY CurrentKey() const noexcept { return FKey.get(); }

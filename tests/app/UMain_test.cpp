@@ -136,15 +136,28 @@ TEST_F(MainFormTest, HintsReachTheStatusLine) {
                MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
   EXPECT_TRUE(WaitStatus("This status light is green when Vellumix is not busy"));
 
-  // Pointing at the empty log pane brings the first text back.
-  SendMessageA(F.Memo, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
-  EXPECT_EQ(F.StatusText(), "Click 'Shred' to Clear or 'Options' to Customize your settings");
+  // Pointing at the empty log pane brings the first text back, and it stays
+  // there once the hint bar has repainted. The mouse brings WM_SETCURSOR first.
+  auto Point = [&] {
+    SendMessageA(F.Memo, WM_SETCURSOR, reinterpret_cast<WPARAM>(F.Memo),
+                 MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    SendMessageA(F.Memo, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+  };
+  const std::string Start = "Click 'Shred' to Clear or 'Options' to Customize your settings";
+  Point();
+  ASSERT_TRUE(WaitStatus(Start));
+  for (int I = 0; I < 5; ++I) {
+    UpdateWindow(F.StatusBar);
+    Pump();
+  }
+  EXPECT_EQ(F.StatusText(), Start);
+  // With lines in it the pane has no hint of its own.
   F.Action->AddMessage("line", "");
   F.RefreshMemo();
   F.SetHint("other");
   ASSERT_TRUE(WaitStatus("other"));
-  SendMessageA(F.Memo, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
-  EXPECT_EQ(F.StatusText(), "other");  // not empty: left alone
+  Point();
+  EXPECT_TRUE(WaitStatus(""));
 }
 
 TEST_F(MainFormTest, ScrollBarOnlyWhenTheLinesOverflow) {
@@ -277,6 +290,54 @@ TEST_F(MainFormTest, ASecondStartBringsTheWindowForward) {
     Pump();
     return IsWindowVisible(F.Handle()) && !Application.Minimized();
   }));
+}
+
+TEST_F(MainFormTest, ASecondStartRestoresAMinimisedWindowInPlace) {
+  // Closed minimised last time, somewhere else.
+  Key.SetString("FormVersion", "1", "Software\\Vellumix\\Position");
+  Key.SetString("ShowCmd", "2", "Software\\Vellumix\\Position");
+  Key.SetString("NormPos", "10,10,527,382", "Software\\Vellumix\\Position");
+  TMainForm& F = Create();
+  F.Show();
+  ASSERT_TRUE(WaitUntil([&] {
+    Pump();
+    return Application.Minimized();
+  })) << "shown minimised, as it was closed";
+  Application.Restore();  // the user brings it back and moves it
+  SetWindowPos(F.Handle(), nullptr, 200, 150, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  Pump();
+  RECT Before;
+  GetWindowRect(F.Handle(), &Before);
+  Application.Minimize();
+  ASSERT_FALSE(IsWindowVisible(F.Handle()));
+
+  PostMessageA(Application.Handle(), F.PreviousInstanceMessage, 0, 0);
+  ASSERT_TRUE(WaitUntil([&] {
+    Pump();
+    return IsWindowVisible(F.Handle()) && !Application.Minimized();
+  }));
+  for (int I = 0; I < 5; ++I) Pump();  // a minimise posted by a placement restore would come now
+  EXPECT_TRUE(IsWindowVisible(F.Handle()));
+  EXPECT_FALSE(IsIconic(F.Handle()));
+  EXPECT_FALSE(Application.Minimized());
+  RECT After;
+  GetWindowRect(F.Handle(), &After);
+  EXPECT_EQ(After.left, Before.left);
+  EXPECT_EQ(After.top, Before.top);
+}
+
+TEST_F(MainFormTest, AFailingSaveOnClosingIsShownAndTheWindowStillCloses) {
+  TMainForm& F = Create();
+  F.Show();
+  Pump();
+  F.FormPlacement.OnSavePlacement = [] { throw std::runtime_error("Cannot save the placement"); };
+  TBoxWatcher Box("Vellumix");
+  F.Close();
+  EXPECT_TRUE(Box.Answered());
+  EXPECT_EQ(Box.Text(), "Cannot save the placement.");
+  EXPECT_FALSE(IsWindow(F.Handle()));
+  MSG Msg;
+  EXPECT_TRUE(PeekMessageA(&Msg, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE)) << "the program ends";
 }
 
 }  // namespace
