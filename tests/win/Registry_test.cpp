@@ -3,6 +3,7 @@
 #include "support/TestKey.h"
 
 #include <gmock/gmock.h>
+#include <sddl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -111,6 +112,30 @@ TEST_F(RegistryTest, EnumerationOfNoKeyIsEmpty) {
   EXPECT_TRUE(Reg.GetValueNames().empty());
   EXPECT_TRUE(Reg.GetKeyNames().empty());
   EXPECT_FALSE(Reg.ReadString("x"));
+}
+
+// A key that everybody may read but nobody may change: what a standard user
+// meets in machine-wide keys, or in settings an administrator locked.
+TEST_F(RegistryTest, AReadOnlyKeyOpensForReading) {
+  Key.SetString("FirstTime", "1", "Locked");
+  // The owner may always change the key's permissions.
+  auto Permit = [&](const char* Sddl) {
+    TRegKey Locked;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, Key.Sub("Locked").c_str(), 0, WRITE_DAC, Locked.put()),
+              ERROR_SUCCESS);
+    PSECURITY_DESCRIPTOR Descriptor = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(Sddl, SDDL_REVISION_1,
+                                                                     &Descriptor, nullptr));
+    EXPECT_EQ(RegSetKeySecurity(Locked.get(), DACL_SECURITY_INFORMATION, Descriptor), ERROR_SUCCESS);
+    LocalFree(Descriptor);
+  };
+  Permit("D:P(A;;KR;;;WD)");
+  const bool Enforced = !Reg.OpenKey(Key.Sub("Locked"), false);
+  EXPECT_TRUE(Reg.OpenKeyReadOnly(Key.Sub("Locked")));
+  EXPECT_EQ(Reg.ReadString("FirstTime"), "1");
+  Reg.CloseKey();
+  Permit("D:P(A;;KA;;;WD)");  // so that the test's key can go
+  if (!Enforced) GTEST_SKIP() << "this system grants full access to a read-only key";
 }
 
 }  // namespace
