@@ -19,9 +19,6 @@ constexpr int SpeedBarHeight = 60;
 constexpr int HintBarHeight = 3;
 constexpr int StatusLineHeight = 24;
 
-// Design sizes are for 96 pixels per inch.
-int Scale(int Pixels) { return MulDiv(Pixels, ScreenPixelsPerInch(), 96); }
-
 HICON LoadPicture(int Id, int Size) {
   return static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(Id), IMAGE_ICON,
                                        Size, Size, LR_DEFAULTCOLOR | LR_SHARED));
@@ -58,14 +55,17 @@ bool TTextLess::operator()(const std::string& A, const std::string& B) const {
          CSTR_LESS_THAN;
 }
 
-TMainForm::TMainForm(const std::string& FirstArg) {
-  FFormFont.reset(CreatePixelFont("Arial", Scale(12)));
-  FMemoFont.reset(CreatePixelFont("Tahoma", Scale(13)));
+TMainForm::TMainForm(const std::string& FirstArg) : FDpi(ScreenPixelsPerInch()) {
+  CreateFonts();
   CreateHandle({"TMainForm", CS_DBLCLKS, LoadPicture(IDI_VELLUMIX, 32), nullptr}, 0,
                WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, "Vellumix", CW_USEDEFAULT, CW_USEDEFAULT,
                Scale(517), Scale(372), Application.Handle(),
                LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDM_MAIN)));
   if (!Handle()) throw std::runtime_error("Cannot create the main window");
+  if (const int Dpi = WindowPixelsPerInch(Handle()); Dpi != FDpi) {
+    FDpi = Dpi;
+    CreateFonts();
+  }
   Position = TPosition::poDesktopCenter;
   Application.MainForm = Handle();
   Application.OnShowMainForm = [this] {
@@ -91,6 +91,32 @@ TMainForm::~TMainForm() {
   Application.MainForm = nullptr;
 }
 
+void TMainForm::CreateFonts() {
+  FFormFont.reset(CreatePixelFont("Arial", Scale(12)));
+  FMemoFont.reset(CreatePixelFont("Tahoma", Scale(13)));
+}
+
+void TMainForm::DpiChanged(int Dpi, const RECT& Suggested) {
+  FDpi = Dpi;
+  // The controls keep using the old fonts until they are given the new ones.
+  TGdiObject OldForm = std::move(FFormFont), OldMemo = std::move(FMemoFont);
+  CreateFonts();
+  SendMessageA(Memo, WM_SETFONT, reinterpret_cast<WPARAM>(FMemoFont.get()), TRUE);
+  SpeedBar.SetFont(static_cast<HFONT>(FFormFont.get()));
+  LayOutSpeedButtons();
+  SetWindowPos(Handle(), nullptr, Suggested.left, Suggested.top, Suggested.right - Suggested.left,
+               Suggested.bottom - Suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  FormResize();
+}
+
+void TMainForm::LayOutSpeedButtons() {
+  int Left = 4;
+  for (HWND Button : {SpeedItemStart, SpeedItemoption, SpeedItemhelp, SpeedItemExit}) {
+    MoveWindow(Button, Scale(Left), Scale(4), Scale(81), Scale(53), TRUE);
+    Left += 81;
+  }
+}
+
 void TMainForm::CreateControls() {
   HWND Form = Handle();
   SpeedBar.Create(Form, IDC_SPEEDBAR, Scale(SpeedBarHeight), static_cast<HFONT>(FFormFont.get()));
@@ -107,12 +133,10 @@ void TMainForm::CreateControls() {
       {&SpeedItemhelp, IDC_HELPCONTENTS, "Help", IDI_HELP, "Display the help manual"},
       {&SpeedItemExit, IDC_EXIT, "Exit", IDI_EXIT, "Exit Vellumix"},
   };
-  int Left = 4;
-  for (const TItem& Item : Items) {
+  for (const TItem& Item : Items)
     *Item.Button = SpeedBar.AddButton(Item.Id, Item.Caption, LoadPicture(Item.Picture, 32),
-                                      Item.Hint, Scale(Left), Scale(4), Scale(81), Scale(53));
-    Left += 81;
-  }
+                                      Item.Hint, 0, 0, 0, 0);
+  LayOutSpeedButtons();
 
   Memo = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "",
                          WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 0, 0,
@@ -486,6 +510,9 @@ LRESULT TMainForm::OnMessage(UINT Msg, WPARAM WParam, LPARAM LParam) {
       return 0;
     case WM_SIZE:
       FormResize();
+      return 0;
+    case WM_DPICHANGED:
+      DpiChanged(HIWORD(WParam), *reinterpret_cast<const RECT*>(LParam));
       return 0;
     case WM_GETMINMAXINFO: {
       auto* Info = reinterpret_cast<MINMAXINFO*>(LParam);

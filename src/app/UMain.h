@@ -81,6 +81,13 @@ public:
   std::string StatusText() const;  // panel 0 of the visible status line
 
   void UpdateAppearance();
+  // The window moved to a screen of another scale: fonts and layout follow,
+  // and the window takes the size the system suggests.
+  void DpiChanged(int Dpi, const RECT& Suggested);
+  // Design sizes are for 96 pixels per inch.
+  int Scale(int Pixels) const { return MulDiv(Pixels, FDpi, 96); }
+  // The screen scale the window is laid out for.
+  int Dpi() const { return FDpi; }
   // The option menu's check marks follow the settings; the menu painter its gradient.
   void UpdateMenuChecks();
   void ExitActionExecute() { Close(); }
@@ -91,6 +98,8 @@ protected:
 
 private:
   void CreateControls();
+  void CreateFonts();
+  void LayOutSpeedButtons();
   void CreateScanner();
   void RunItems();
   // The window has closed: the settings object and the log are gone.
@@ -113,6 +122,7 @@ private:
   bool ControlMessage(HWND Control, UINT Msg, WPARAM WParam, LPARAM LParam,
                       LRESULT& Result) override;
 
+  int FDpi;
   TGdiObject FFormFont, FMemoFont;
   TGdiObject FWallpaper1, FWallpaper2;  // ImgSpbBg1, ImgSpbBg2
   HICON FGrayBall = nullptr, FRedBall = nullptr, FGreenBall = nullptr;

@@ -174,3 +174,9 @@ LRESULT TSpeedBar::OnMessage(UINT Msg, WPARAM WParam, LPARAM LParam) {
   }
   return Default(Msg, WParam, LParam);
 }
+
+void TSpeedBar::SetFont(HFONT Font) {
+  FFont = Font;
+  for (const TButton& Button : FButtons)
+    SendMessageA(Button.Window, WM_SETFONT, reinterpret_cast<WPARAM>(FFont), TRUE);
+}

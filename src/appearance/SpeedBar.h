@@ -21,6 +21,8 @@ public:
   // Adds a button with the given command ID at (Left, Top).
   HWND AddButton(int Id, const std::string& Caption, HICON Picture, const std::string& Hint,
                  int Left, int Top, int Width, int Height);
+  // A new caption font (the bar does not own it), e.g. after a DPI change.
+  void SetFont(HFONT Font);
   // The hint of one of the bar's buttons, or empty.
   std::string HintOf(HWND Button) const;
 

@@ -68,3 +68,11 @@ std::string SpecialFolder(int Csidl) {
   CoTaskMemFree(Items);  // the shell's allocator
   return Named ? Path : std::string{};
 }
+
+int WindowPixelsPerInch(HWND Window) {
+  using TGetDpiForWindow = UINT(WINAPI*)(HWND);
+  static const auto GetDpiForWindow = reinterpret_cast<TGetDpiForWindow>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32"), "GetDpiForWindow")));
+  const UINT Dpi = GetDpiForWindow && Window ? GetDpiForWindow(Window) : 0;
+  return Dpi ? static_cast<int>(Dpi) : ScreenPixelsPerInch();
+}

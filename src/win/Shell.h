@@ -14,6 +14,9 @@ OSVERSIONINFOA OsVersion();
 bool IsWindowsXP();
 // The screen's logical pixels per inch.
 int ScreenPixelsPerInch();
+// A window's pixels per inch: of the screen it is on where the system tells
+// (Windows 10 and later), else the screen's.
+int WindowPixelsPerInch(HWND Window);
 // The user's temporary folder without its trailing backslash; empty when the
 // system cannot name it.
 std::string TempFolder();

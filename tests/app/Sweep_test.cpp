@@ -294,7 +294,7 @@ TEST_F(SweepTest, TheThreeFoldersAreSweptOneAfterTheOtherThenTheOperationsRun) {
 
 TEST_F(SweepTest, ARunStartedInsideAnotherLeavesTheBusyStateAsItFoundIt) {
   Switches({"DelTempFiles"});
-  for (int I = 0; I < 50; ++I) Temp.File("f" + std::to_string(I) + ".txt");
+  for (int I = 0; I < 50; ++I) Temp.File(std::to_string(I) + ".txt");
   TMainForm& F = CreateForm();
   // F10 pressed while the first run waits for the scanner: the inner run
   // starts inside the outer one's wait.
@@ -317,7 +317,7 @@ TEST_F(SweepTest, ARunStartedInsideAnotherLeavesTheBusyStateAsItFoundIt) {
   EXPECT_TRUE(Seen.front().ButtonEnabled);
   EXPECT_EQ(Seen.front().Red, Ball(IDI_GRAYBALL));
   EXPECT_TRUE(F.Idle);
-  EXPECT_FALSE(Exists(Temp["f0.txt"]));
+  EXPECT_FALSE(Exists(Temp["0.txt"]));
 }
 
 TEST_F(SweepTest, ARunThatRaisesStillLeavesTheBusyState) {
@@ -339,7 +339,7 @@ TEST_F(SweepTest, ARunThatRaisesStillLeavesTheBusyState) {
 
 TEST_F(SweepTest, ClosingTheWindowDuringARunEndsItQuietly) {
   Switches({"DelTempFiles", "DelCookie", "EmptyRecycleBin"});
-  for (int I = 0; I < 50; ++I) Temp.File("f" + std::to_string(I) + ".txt");
+  for (int I = 0; I < 50; ++I) Temp.File(std::to_string(I) + ".txt");
   TMainForm& F = CreateForm();
   PostMessageA(F.Handle(), WM_CLOSE, 0, 0);  // handled inside the run's wait
   F.StartActionExecute();

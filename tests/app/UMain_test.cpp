@@ -8,6 +8,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 
 namespace {
@@ -338,6 +339,37 @@ TEST_F(MainFormTest, AFailingSaveOnClosingIsShownAndTheWindowStillCloses) {
   EXPECT_FALSE(IsWindow(F.Handle()));
   MSG Msg;
   EXPECT_TRUE(PeekMessageA(&Msg, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE)) << "the program ends";
+}
+
+TEST_F(MainFormTest, MovingToAScreenOfAnotherScaleRescalesFontsAndLayout) {
+  TMainForm& F = Create();
+  F.Show();
+  Pump();
+  auto FontHeight = [](HWND Window) {
+    LOGFONTA Font{};
+    GetObjectA(reinterpret_cast<HFONT>(SendMessageA(Window, WM_GETFONT, 0, 0)), sizeof Font, &Font);
+    return std::abs(Font.lfHeight);
+  };
+  auto Height = [](HWND Window) {
+    RECT R;
+    GetWindowRect(Window, &R);
+    return R.bottom - R.top;
+  };
+  const int Dpi = F.Dpi();
+  const int MemoFont = FontHeight(F.Memo), ButtonFont = FontHeight(F.SpeedItemExit);
+  const int Bar = Height(F.SpeedBar.Handle()), Button = Height(F.SpeedItemExit);
+  RECT Suggested;
+  GetWindowRect(F.Handle(), &Suggested);
+  Suggested.right = Suggested.left + MulDiv(517, 144, 96);
+  Suggested.bottom = Suggested.top + MulDiv(372, 144, 96);
+  SendMessageA(F.Handle(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&Suggested));
+
+  EXPECT_EQ(F.Dpi(), 144);
+  EXPECT_EQ(FontHeight(F.Memo), MulDiv(13, 144, 96)) << "was " << MemoFont << " at " << Dpi;
+  EXPECT_GT(FontHeight(F.SpeedItemExit), ButtonFont);
+  EXPECT_EQ(Height(F.SpeedBar.Handle()), MulDiv(60, 144, 96)) << "was " << Bar;
+  EXPECT_EQ(Height(F.SpeedItemExit), MulDiv(53, 144, 96)) << "was " << Button;
+  EXPECT_EQ(Height(F.Handle()), Suggested.bottom - Suggested.top);
 }
 
 }  // namespace
