@@ -90,16 +90,20 @@ TEST_F(CacheAndCookies, NoEnumeratorIsAFailure) {
               ElementsAre(LineOf("Delete cookies failed."), LineOf("Delete internet cache failed.")));
 }
 
-// The program's own path on Wine: the system's WinINet, found and walked.
-TEST(CacheSystem, DeleteCacheWithTheSystemLibrary) {
+// The program's own path: the main window's enumerator is wired to the
+// system's WinINet, whose functions are all there. (Wine's entry walk is a
+// stub that finds nothing, so what the walk deletes is shown above, on the
+// fake cache.)
+TEST(CacheSystem, TheMainWindowsEnumeratorUsesTheSystemLibrary) {
   TIECache Cache = TIECache::ForMainWindow();
   ASSERT_TRUE(Cache.LibraryFound());
-  TAction Action;
-  Action.IECache = &Cache;
-  Action.DeleteCache(true);
-  Action.DeleteCookies(true);
-  EXPECT_THAT(Action.Messages, ElementsAre(LineOf("Succeeded in delete cookies."),
-                                           LineOf("Succeeded in delete internet cache.")));
+  const TWinInetApi& Api = SystemWinInet().Api();
+  HMODULE WinInet = GetModuleHandleA("wininet.dll");
+  ASSERT_NE(WinInet, nullptr);
+  EXPECT_EQ(reinterpret_cast<FARPROC>(Api.FindFirstUrlCacheEntryExA),
+            GetProcAddress(WinInet, "FindFirstUrlCacheEntryExA"));
+  EXPECT_EQ(reinterpret_cast<FARPROC>(Api.DeleteUrlCacheEntryA),
+            GetProcAddress(WinInet, "DeleteUrlCacheEntryA"));
 }
 
 class History : public ::testing::Test {};
@@ -115,10 +119,21 @@ TEST_F(History, ClearedThroughTheHistoryStore) {
     Action.DeleteHistory(true);
     EXPECT_THAT(Action.Messages, ElementsAre(LineOf("Succeeded in delete internet history.")));
     ASSERT_NE(Action.UrlHistory(), nullptr);
+    // References held on the store: one more than ours after an AddRef.
+    auto References = [](IUrlHistoryStg2* Store) {
+      const ULONG Count = Store->AddRef();
+      Store->Release();
+      return Count;
+    };
+    const ULONG Held = References(Action.UrlHistory());
 
-    Action.DeleteHistory(true);  // the store of the second call replaces the first
+    // The store of the second call replaces the first, whose reference goes
+    // (the system may hand out one store per process: then it is the same one,
+    // held no more often than before).
+    Action.DeleteHistory(true);
     EXPECT_EQ(Action.Messages.size(), 2u);
-    EXPECT_NE(Action.UrlHistory(), nullptr);
+    ASSERT_NE(Action.UrlHistory(), nullptr);
+    EXPECT_EQ(References(Action.UrlHistory()), Held);
   }
   CoUninitialize();
 }
