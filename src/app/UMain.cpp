@@ -75,6 +75,7 @@ TMainForm::TMainForm(const std::string& FirstArg) {
   FAccelerators = LoadAcceleratorsA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDA_MAIN));
   Application.Accelerators = FAccelerators;
   Application.AccelWindow = Handle();
+  Timer.Attach(Handle(), ScheduleTimerId);
   CreateControls();
   // Like any creation handler, a failure is shown and the window still comes up.
   Guarded([&] { FormCreate(FirstArg); });
@@ -208,6 +209,7 @@ void TMainForm::AskCloseBrowsers() {
 }
 
 void TMainForm::AppMessage(MSG& Msg, bool& Handled) {
+  BlinderMessage(Msg);
   if (Msg.message != PreviousInstanceMessage || !PreviousInstanceMessage) return;
   // A second start: bring this instance forward. The broadcast reaches each of
   // our top-level windows, so this runs several times; every step is idempotent.
@@ -451,6 +453,21 @@ void TMainForm::Command(int Id) {
   switch (Id) {
     case IDC_EXIT:
       ExitActionExecute();
+      break;
+    case IDC_OPTION:
+      OptionActionExecute();
+      break;
+    case IDC_HELPCONTENTS:
+      HelpContents1Execute();
+      break;
+    case IDC_FAQ:
+      mnuFAQClick();
+      break;
+    case IDC_HOMEPAGE:
+      mnuHomePageClick();
+      break;
+    case IDC_ABOUT:
+      mnuAboutClick();
       break;
   }
 }

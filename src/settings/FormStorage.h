@@ -13,7 +13,8 @@
 class TForm;
 
 // A stored control property: "Control.Property" (stored under
-// "Control_Property") and the control's ID in its window. The properties are
+// "Control_Property") and the control's ID in its window (or in a child dialog
+// of it, such as a page of a tabbed dialog). The properties are
 // Booleans: Checked (a check box's tick) and Enabled, stored as "True"/"False".
 struct TStoredProp {
   std::string Entry;
@@ -39,6 +40,9 @@ public:
   bool Active = true;
   std::function<void()> OnRestorePlacement;
   std::function<void()> OnSavePlacement;
+  // After a restored property changed a control's state (a box ticked or
+  // cleared by the restore), as a click would: the window's own rules follow.
+  std::function<void(int ControlId)> OnPropChanged;
 
   // When the window is about to become visible.
   void Restore();
