@@ -55,9 +55,9 @@ bool TAboutBox::OnMessage(UINT Msg, WPARAM WParam, LPARAM LParam, INT_PTR& Resul
       // The link is drawn in the link colour; the notices read like a label.
       if (reinterpret_cast<HWND>(LParam) == Item(IDC_PRODUCTNAME)) {
         HDC Dc = reinterpret_cast<HDC>(WParam);
-        SetTextColor(Dc, GetSysColor(COLOR_HOTLIGHT));
-        SetBkMode(Dc, TRANSPARENT);
-        Result = reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
+        SetTextColor(Dc, RGB(0x00, 0x44, 0xCC));
+        SetBkColor(Dc, GetSysColor(COLOR_3DFACE));
+        Result = reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_3DFACE));
         return true;
       }
       break;
