@@ -190,7 +190,7 @@ void TFormPlacement::RestoreProps(TRegistry& Reg) {
       continue;
     if (GetProperty(Control, Prop.Entry) == On) continue;
     SetProperty(Control, Prop.Entry, On);
-    if (OnPropChanged) OnPropChanged(Prop.ControlId);
+    if (OnPropChanged && IsCheckedProperty(Prop.Entry)) OnPropChanged(Prop.ControlId);
   }
 }
 

@@ -40,8 +40,8 @@ public:
   bool Active = true;
   std::function<void()> OnRestorePlacement;
   std::function<void()> OnSavePlacement;
-  // After a restored property changed a control's state (a box ticked or
-  // cleared by the restore), as a click would: the window's own rules follow.
+  // After a restored Checked property ticked or cleared a box, as a click
+  // would: the window's own rules for the box follow.
   std::function<void(int ControlId)> OnPropChanged;
 
   // When the window is about to become visible.

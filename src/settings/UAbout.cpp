@@ -22,8 +22,13 @@ void TAboutBox::FormCreate() {
   HDC Dc = GetDC(Handle());
   int Ppi = GetDeviceCaps(Dc, LOGPIXELSY);
   ReleaseDC(Handle(), Dc);
-  FBold.reset(CreatePixelFont("MS Shell Dlg 2", MulDiv(15, Ppi, 96), FW_BOLD));
-  SendMessageA(Item(IDC_PRODUCTNAME), WM_SETFONT, reinterpret_cast<WPARAM>(FBold.get()), FALSE);
+  SetBoldFont(MulDiv(15, Ppi, 96));
+}
+
+void TAboutBox::SetBoldFont(int PixelHeight) {
+  TGdiObject Old = std::move(FBold);  // the label lets go of it first
+  FBold.reset(CreatePixelFont("MS Shell Dlg 2", PixelHeight, FW_BOLD));
+  SendMessageA(Item(IDC_PRODUCTNAME), WM_SETFONT, reinterpret_cast<WPARAM>(FBold.get()), TRUE);
 }
 
 void TAboutBox::ProductNameClick() { ShellOpen(Handle(), HomePageUrl); }
@@ -43,6 +48,10 @@ bool TAboutBox::OnMessage(UINT Msg, WPARAM WParam, LPARAM LParam, INT_PTR& Resul
     case WM_CLOSE:
       Close(IDOK);
       return true;
+    case WM_DPICHANGED:
+      // The system scales the dialog and its own font; the bold name is ours.
+      SetBoldFont(MulDiv(15, HIWORD(WParam), 96));
+      break;
     case WM_SETCURSOR:
       // The product's name is a link: the hand.
       if (reinterpret_cast<HWND>(WParam) == Item(IDC_PRODUCTNAME)) {

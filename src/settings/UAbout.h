@@ -23,5 +23,6 @@ protected:
   bool OnMessage(UINT Msg, WPARAM WParam, LPARAM LParam, INT_PTR& Result) override;
 
 private:
+  void SetBoldFont(int PixelHeight);
   TGdiObject FBold;
 };

@@ -42,8 +42,13 @@ void TDlgConfirmShredAll::FormCreate() {
   HICON Icon = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_VELLUMIX),
                                              IMAGE_ICON, 32, 32, LR_SHARED));
   SendMessageA(Item(IDC_IMAGE1), STM_SETICON, reinterpret_cast<WPARAM>(Icon), 0);
-  FBold.reset(CreatePixelFont("MS Shell Dlg 2", Scaled(Handle(), 13), FW_BOLD));
-  SendMessageA(Item(IDC_CONFIRMLABEL), WM_SETFONT, reinterpret_cast<WPARAM>(FBold.get()), FALSE);
+  SetBoldFont(Scaled(Handle(), 13));
+}
+
+void TDlgConfirmShredAll::SetBoldFont(int PixelHeight) {
+  TGdiObject Old = std::move(FBold);  // the label lets go of it first
+  FBold.reset(CreatePixelFont("MS Shell Dlg 2", PixelHeight, FW_BOLD));
+  SendMessageA(Item(IDC_CONFIRMLABEL), WM_SETFONT, reinterpret_cast<WPARAM>(FBold.get()), TRUE);
 }
 
 void TDlgConfirmShredAll::YesBtnClick() {
@@ -74,6 +79,9 @@ bool TDlgConfirmShredAll::OnMessage(UINT Msg, WPARAM WParam, LPARAM, INT_PTR&) {
   } else if (Msg == WM_CLOSE) {
     Close(IDCANCEL);
     return true;
+  } else if (Msg == WM_DPICHANGED) {
+    // The system scales the dialog and its own font; the bold label is ours.
+    SetBoldFont(MulDiv(13, HIWORD(WParam), 96));
   }
   return false;
 }
