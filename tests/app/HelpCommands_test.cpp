@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -42,13 +43,24 @@ protected:
     }
   }
 
-  // Runs Body on a second thread once a dialog of this caption is up; the
-  // main thread meanwhile sits in the dialog's modal loop.
+  // Runs Body on a second thread once a dialog of this caption shows; the
+  // main thread meanwhile sits in the dialog's modal loop. When no dialog
+  // comes, the main thread is told to quit, which ends a modal loop that
+  // nothing would end otherwise.
   void WhenShown(const char* Caption, std::function<void(HWND)> Body) {
-    Driver = std::thread([Caption, Body = std::move(Body)] {
+    Found = false;
+    Driver = std::thread([this, Caption, Body = std::move(Body), Main = GetCurrentThreadId()] {
       HWND Dialog = nullptr;
-      if (WaitUntil([&] { return (Dialog = FindWindowA("#32770", Caption)) != nullptr; }))
+      // Visible: created with all its controls, and in its modal loop.
+      if (WaitUntil([&] {
+            Dialog = FindWindowA("#32770", Caption);
+            return Dialog && IsWindowVisible(Dialog);
+          }, 60s)) {
+        Found = true;
         Body(Dialog);
+      } else {
+        PostThreadMessageA(Main, WM_QUIT, 0, 0);
+      }
     });
   }
   static void PostKey(HWND Window, UINT Key) {
@@ -60,6 +72,7 @@ protected:
   std::unique_ptr<TMainForm> Form;
   std::vector<std::string> Opened;
   std::thread Driver;
+  std::atomic<bool> Found{false};
 };
 
 // The local page when it lies beside the program, the web page otherwise;
@@ -111,6 +124,7 @@ TEST_F(HelpCommandsTest, AboutShowsTheVersionFromTheVersionHeader) {
   });
   SendMessageA(Form->Handle(), WM_COMMAND, IDC_ABOUT, 0);
   Driver.join();
+  ASSERT_TRUE(Found);
   EXPECT_EQ(Version, "Version 1.4");
   EXPECT_EQ(Form->AboutBox, nullptr);
   EXPECT_TRUE(IsWindowEnabled(Form->Handle()));
@@ -123,6 +137,7 @@ TEST_F(HelpCommandsTest, TheShredAllQuestionIsAskedUnlessSwitchedOffAndEscBacksO
   });
   EXPECT_EQ(Form->OpenConfirmShredAll(), IDCANCEL);
   Driver.join();
+  ASSERT_TRUE(Found);
   TRegistry Reg;
   ASSERT_TRUE(Reg.OpenKey("Software\\Vellumix", false));
   EXPECT_FALSE(Reg.ValueExists("ConfirmShredAll"));
@@ -159,6 +174,7 @@ TEST_F(HelpCommandsTest, OptionsFollowTheCompanionWhileOpenAndOKAppliesAtOnce) {
   EXPECT_FALSE(F.Timer.Enabled());
   SendMessageA(F.Handle(), WM_COMMAND, IDC_OPTION, 0);
   Driver.join();
+  ASSERT_TRUE(Found);
   EXPECT_TRUE(FollowedOn);
   EXPECT_TRUE(FollowedOff);
   EXPECT_EQ(F.OptionDlg, nullptr);
