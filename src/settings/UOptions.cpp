@@ -392,7 +392,7 @@ void TOptionDlg::CloseWith(int Result) {
   Close(Result);
 }
 
-bool TOptionDlg::OnMessage(UINT Msg, WPARAM WParam, LPARAM LParam, INT_PTR& Result) {
+bool TOptionDlg::OnMessage(UINT Msg, WPARAM WParam, LPARAM LParam, INT_PTR&) {
   switch (Msg) {
     case WM_COMMAND: {
       int Id = LOWORD(WParam), Code = HIWORD(WParam);
@@ -434,7 +434,6 @@ bool TOptionDlg::OnMessage(UINT Msg, WPARAM WParam, LPARAM LParam, INT_PTR& Resu
       FNotificationPicture.reset();
       return true;
   }
-  (void)Result;
   return false;
 }
 

@@ -18,8 +18,7 @@ HWND TDialog::Create(HWND Owner) {
 }
 
 int TDialog::ShowModal(HWND Owner) {
-  // The owner of a dialog is a top-level window; its own owner is disabled too
-  // when it is the main window's application window (the taskbar button).
+  // The owner takes no input while the dialog is up, as with any modal dialog.
   if (!Create(Owner)) throw std::runtime_error("Cannot create the dialog");
   FModal = true;
   bool OwnerEnabled = Owner && IsWindowEnabled(Owner);
