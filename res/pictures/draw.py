@@ -247,6 +247,110 @@ def wallpaper(path, top, mid, bottom):
     write_bmp(path, c, (1, 1, 1))
 
 
+# ---- tab icons of the options dialog
+
+def globe(c):
+    c.fill(circle(16, 16, 13), radial(11, 10, 20, rgb("8FD0FF"), rgb("1F6FC4")))
+    land = solid(rgb("3FA34D"))
+    c.fill(polygon([(8, 9), (14, 7), (16, 12), (12, 16), (13, 21), (9, 19), (6, 13)]), land)
+    c.fill(polygon([(18, 15), (24, 13), (26, 19), (22, 26), (19, 22)]), land)
+    c.fill(ring(16, 16, 13, 1.2), solid(rgb("174F8F")))
+
+
+def documents(c):
+    paper, edge = solid(rgb("FFFFFF")), solid(rgb("5A6B80"))
+    for dx, dy in ((6, 2), (2, 6)):
+        c.fill(polygon([(4 + dx, 2 + dy), (17 + dx, 2 + dy), (22 + dx, 7 + dy), (22 + dx, 24 + dy),
+                        (4 + dx, 24 + dy)]), edge)
+        c.fill(polygon([(5 + dx, 3 + dy), (16.5 + dx, 3 + dy), (21 + dx, 7.5 + dy), (21 + dx, 23 + dy),
+                        (5 + dx, 23 + dy)]), paper)
+    for y in (15, 19, 23, 27):
+        c.fill(segment(7, y, 19, y, 1.3), solid(rgb("9AA8BA")))
+
+
+def clock(c):
+    c.fill(circle(16, 16, 13.5), radial(12, 10, 20, rgb("FFFFFF"), rgb("C9D3DF")))
+    c.fill(ring(16, 16, 13, 2), solid(rgb("2F5F9E")))
+    for k in range(12):
+        a = math.radians(k * 30)
+        c.fill(circle(16 + 9.8 * math.sin(a), 16 - 9.8 * math.cos(a), 0.9), solid(rgb("3E4956")))
+    c.fill(segment(16, 16, 16, 8, 2), solid(rgb("20262E")))
+    c.fill(segment(16, 16, 21.5, 19, 2), solid(rgb("20262E")))
+    c.fill(circle(16, 16, 1.6), solid(rgb("C0392B")))
+
+
+def blinder(c):
+    """A window with a bar across: pop-ups blocked."""
+    c.fill(rect(3, 5, 29, 27, 2), solid(rgb("5A6B80")))
+    c.fill(rect(4, 9, 28, 26, 1), solid(rgb("FFFFFF")))
+    c.fill(rect(4, 6, 28, 9), solid(rgb("3F8EDB")))
+    c.fill(circle(16, 18, 7), solid(rgb("D83B2D")))
+    c.fill(circle(16, 18, 5), solid(rgb("FFFFFF")))
+    c.fill(segment(12.5, 21.5, 19.5, 14.5, 2), solid(rgb("D83B2D")))
+
+
+# ---- the notification area with the companion's icon (337 x 36)
+
+DIGITS = {  # seven segments: a b c d e f g
+    "0": "abcdef", "1": "bc", "2": "abdeg", "3": "abcdg", "4": "bcfg", "5": "acdfg",
+    "6": "acdefg", "7": "abc", "8": "abcdefg", "9": "abcdfg"}
+
+
+def digit(c, ch, x, y, colour, w=4.0, h=8.0, t=1.1):
+    ends = {"a": ((0, 0), (1, 0)), "b": ((1, 0), (1, 0.5)), "c": ((1, 0.5), (1, 1)),
+            "d": ((0, 1), (1, 1)), "e": ((0, 0.5), (0, 1)), "f": ((0, 0), (0, 0.5)),
+            "g": ((0, 0.5), (1, 0.5))}
+    for seg in DIGITS[ch]:
+        (x0, y0), (x1, y1) = ends[seg]
+        c.fill(segment(x + x0 * w, y + y0 * h, x + x1 * w, y + y1 * h, t), solid(colour))
+
+
+def clock_text(c, x, y, colour):
+    for ch in "9":
+        digit(c, ch, x, y, colour)
+    c.fill(circle(x + 6.5, y + 2.5, 0.7), solid(colour))
+    c.fill(circle(x + 6.5, y + 5.5, 0.7), solid(colour))
+    digit(c, "0", x + 9, y, colour)
+    digit(c, "0", x + 15, y, colour)
+
+
+def tray_icons(c, x, y):
+    """Speaker, network and the companion's icon, 16 x 16 each, from x."""
+    dark = solid(rgb("30363D"))
+    c.fill(polygon([(x + 2, y + 6), (x + 5, y + 6), (x + 9, y + 2), (x + 9, y + 14), (x + 5, y + 10),
+                    (x + 2, y + 10)]), dark)
+    c.fill(arc(x + 9, y + 8, 4, 1.2, 40, 140), dark)
+    n = x + 22
+    c.fill(rect(n + 1, y + 3, n + 9, y + 9), solid(rgb("5A6B80")))
+    c.fill(rect(n + 2, y + 4, n + 8, y + 8), solid(rgb("9FD0FF")))
+    c.fill(rect(n + 6, y + 7, n + 15, y + 13), solid(rgb("5A6B80")))
+    c.fill(rect(n + 7, y + 8, n + 14, y + 12), solid(rgb("9FD0FF")))
+    b = x + 44
+    c.fill(circle(b + 8, y + 8, 7.5), solid(rgb("D83B2D")))
+    c.fill(circle(b + 8, y + 8, 5.2), solid(rgb("FFFFFF")))
+    c.fill(segment(b + 4.5, y + 11.5, b + 11.5, y + 4.5, 2), solid(rgb("D83B2D")))
+
+
+def notification_area(path, xp):
+    c = Canvas(337, 36)
+    if xp:
+        c.fill(rect(0, 0, 337, 36), vgrad(0, rgb("3C81F3"), 36, rgb("1F4FBF")))
+        c.fill(rect(0, 0, 337, 2), solid(rgb("6FA2F7")))
+        c.fill(rect(205, 0, 337, 36), vgrad(0, rgb("1BA3F0"), 36, rgb("0E6FD6")))
+        c.fill(rect(205, 0, 206, 36), solid(rgb("0B4DAE")))
+        tray_icons(c, 214, 10)
+        clock_text(c, 290, 14, rgb("FFFFFF"))
+    else:
+        c.fill(rect(0, 0, 337, 36), solid(rgb("C0C0C0")))
+        c.fill(rect(0, 0, 337, 1), solid(rgb("FFFFFF")))
+        c.fill(rect(203, 5, 333, 31), solid(rgb("808080")))
+        c.fill(rect(204, 6, 334, 32), solid(rgb("FFFFFF")))
+        c.fill(rect(204, 6, 333, 31), solid(rgb("C0C0C0")))
+        tray_icons(c, 212, 10)
+        clock_text(c, 290, 14, rgb("000000"))
+    write_bmp(path, c, (0, 0, 0))
+
+
 def main():
     write_ico(os.path.join(HERE, "vellumix.ico"),
               [picture(app_icon, s, 32) for s in (16, 32, 48)])
@@ -256,6 +360,11 @@ def main():
     for name, light, dark in (("grayball", "E4E4E4", "7A7A7A"), ("redball", "FF8C7A", "B3170A"),
                               ("greenball", "9BF08A", "1E8A12")):
         write_ico(os.path.join(HERE, name + ".ico"), [picture(ball(rgb(light), rgb(dark)), 16, 16)])
+    for name, draw in (("tabinternet", globe), ("tabdocuments", documents), ("tabgeneral", options),
+                       ("tabschedule", clock), ("tabblinder", blinder)):
+        write_ico(os.path.join(HERE, name + ".ico"), [picture(draw, s, 32) for s in (16, 24, 32)])
+    notification_area(os.path.join(HERE, "na_xp.bmp"), True)
+    notification_area(os.path.join(HERE, "na_98.bmp"), False)
     skins = os.path.join(HERE, "..", "skins")
     os.makedirs(skins, exist_ok=True)
     wallpaper(os.path.join(skins, "winxp1.bmp"), rgb("D8E6FA"), rgb("A9C6F0"), rgb("7FA6DE"))

@@ -75,6 +75,7 @@ TMainForm::TMainForm(const std::string& FirstArg) : FDpi(ScreenPixelsPerInch()) 
   FAccelerators = LoadAcceleratorsA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDA_MAIN));
   Application.Accelerators = FAccelerators;
   Application.AccelWindow = Handle();
+  Timer.Attach(Handle(), ScheduleTimerId);
   CreateControls();
   CreateScanner();
   // Like any creation handler, a failure is shown and the window still comes up.
@@ -234,6 +235,7 @@ void TMainForm::AskCloseBrowsers() {
 }
 
 void TMainForm::AppMessage(MSG& Msg, bool& Handled) {
+  BlinderMessage(Msg);
   if (Msg.message != PreviousInstanceMessage || !PreviousInstanceMessage) return;
   // Until the window is ready (the first-start greeting is up during creation)
   // a second start is left alone: the greeting comes before the window.
@@ -466,6 +468,21 @@ void TMainForm::Command(int Id) {
       break;
     case IDC_EXIT:
       ExitActionExecute();
+      break;
+    case IDC_OPTION:
+      OptionActionExecute();
+      break;
+    case IDC_HELPCONTENTS:
+      HelpContents1Execute();
+      break;
+    case IDC_FAQ:
+      mnuFAQClick();
+      break;
+    case IDC_HOMEPAGE:
+      mnuHomePageClick();
+      break;
+    case IDC_ABOUT:
+      mnuAboutClick();
       break;
   }
 }

@@ -10,8 +10,11 @@
 #include "scan/FScanner.h"
 #include "settings/FormStorage.h"
 #include "settings/Option.h"
+#include "settings/UAbout.h"
+#include "settings/UOptions.h"
 #include "win/Form.h"
 #include "win/Handle.h"
+#include "win/Timer.h"
 
 #include <memory>
 #include <set>
@@ -92,6 +95,22 @@ public:
   void UpdateMenuChecks();
   void ExitActionExecute() { Close(); }
 
+  // The schedule timer: one tick a second while the schedule is on.
+  static constexpr UINT_PTR ScheduleTimerId = 1;
+  TTimer Timer;
+  // The open options dialog and About box, while they are open.
+  TOptionDlg* OptionDlg = nullptr;
+  TAboutBox* AboutBox = nullptr;
+
+  // Options, the shred-all question and help (HelpCommands.cpp).
+  void OptionActionExecute();
+  // IDYES at once when the question is switched off; else the dialog's answer.
+  int OpenConfirmShredAll();
+  void HelpContents1Execute();
+  void mnuFAQClick();
+  void mnuHomePageClick();
+  void mnuAboutClick();
+
 protected:
   LRESULT OnMessage(UINT Msg, WPARAM WParam, LPARAM LParam) override;
   void OnShow() override;  // FormShow
@@ -110,6 +129,7 @@ private:
   void FirstInt();
   void AskCloseBrowsers();
   void AppMessage(MSG& Msg, bool& Handled);
+  void BlinderMessage(const MSG& Msg);
   void FormResize();
   void dfsStatusBarResize();
   void dfsStatusBarIconClick();

@@ -56,6 +56,26 @@ void SetProperty(HWND Control, const std::string& Entry, bool On) {
     EnableWindow(Control, On);
 }
 
+struct TFind {
+  int Id;
+  HWND Found;
+};
+
+BOOL CALLBACK FindById(HWND Window, LPARAM Data) {
+  auto* Find = reinterpret_cast<TFind*>(Data);
+  if (GetDlgCtrlID(Window) != Find->Id) return TRUE;
+  Find->Found = Window;
+  return FALSE;
+}
+
+// The control with this ID among the window's children, or their children.
+HWND FindControl(HWND Window, int Id) {
+  if (HWND Direct = GetDlgItem(Window, Id)) return Direct;
+  TFind Find{Id, nullptr};
+  EnumChildWindows(Window, FindById, reinterpret_cast<LPARAM>(&Find));
+  return Find.Found;
+}
+
 std::string Format4(int A, int B, int C, int D) {
   char Text[64];
   snprintf(Text, sizeof Text, "%d,%d,%d,%d", A, B, C, D);
@@ -158,7 +178,7 @@ void TFormPlacement::RestorePosition(TRegistry& Reg) {
 void TFormPlacement::RestoreProps(TRegistry& Reg) {
   for (const TStoredProp& Prop : StoredProps) {
     auto Text = Reg.ReadString(ValueName(Prop.Entry));
-    HWND Control = GetDlgItem(FWindow, Prop.ControlId);
+    HWND Control = FindControl(FWindow, Prop.ControlId);
     if (!Text || !Control) continue;
     std::string Value = Trim(*Text);
     bool On;
@@ -168,7 +188,9 @@ void TFormPlacement::RestoreProps(TRegistry& Reg) {
       On = false;
     else
       continue;
+    if (GetProperty(Control, Prop.Entry) == On) continue;
     SetProperty(Control, Prop.Entry, On);
+    if (OnPropChanged && IsCheckedProperty(Prop.Entry)) OnPropChanged(Prop.ControlId);
   }
 }
 
@@ -195,7 +217,7 @@ void TFormPlacement::Save(bool Destroying) {
     Reg.WriteString("Visible", Destroying ? "1" : "0");
   }
   for (const TStoredProp& Prop : StoredProps) {
-    HWND Control = GetDlgItem(FWindow, Prop.ControlId);
+    HWND Control = FindControl(FWindow, Prop.ControlId);
     if (!Control) continue;
     Reg.WriteString(ValueName(Prop.Entry), GetProperty(Control, Prop.Entry) ? "True" : "False");
   }

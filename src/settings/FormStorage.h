@@ -13,7 +13,8 @@
 class TForm;
 
 // A stored control property: "Control.Property" (stored under
-// "Control_Property") and the control's ID in its window. The properties are
+// "Control_Property") and the control's ID in its window (or in a child dialog
+// of it, such as a page of a tabbed dialog). The properties are
 // Booleans: Checked (a check box's tick) and Enabled, stored as "True"/"False".
 struct TStoredProp {
   std::string Entry;
@@ -39,6 +40,9 @@ public:
   bool Active = true;
   std::function<void()> OnRestorePlacement;
   std::function<void()> OnSavePlacement;
+  // After a restored Checked property ticked or cleared a box, as a click
+  // would: the window's own rules for the box follow.
+  std::function<void(int ControlId)> OnPropChanged;
 
   // When the window is about to become visible.
   void Restore();

@@ -302,4 +302,33 @@ TEST_F(ProgramTest, F10ShredsTheChosenItemsAndSaysSoInTheLog) {
   PressExit(P, Main);
 }
 
+// The options dialog by keyboard alone: F11 opens it on the first tab, Tab
+// reaches the first box, Space ticks it, Enter saves.
+TEST_F(ProgramTest, F11OpensTheOptionsAndEnterSavesWhatTheKeyboardTicked) {
+  NotFirstStart();
+  TProgram P(Exe());
+  HWND Main = P.WaitWindow("TMainForm");
+  ASSERT_TRUE(Main);
+  ASSERT_TRUE(P.Settled(Main));
+  SetForegroundWindow(Main);
+  ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == Main; }));
+  TProgram(R"(Z:\usr\bin\xdotool)", "key F11").WaitExit();
+  HWND Dialog = P.WaitWindow("#32770", true, "Options Dialog");
+  ASSERT_TRUE(Dialog);
+  EXPECT_FALSE(IsWindowEnabled(Main));  // modal
+  SetForegroundWindow(Dialog);
+  ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == Dialog; }));
+  TProgram(R"(Z:\usr\bin\xdotool)", "key Tab space Return").WaitExit();
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(Dialog); }));
+  EXPECT_TRUE(WaitUntil([] {
+    TRegistry Reg;
+    return Reg.OpenKey(Settings, false) && Reg.ReadInteger("DelInetTemp") == 1u;
+  }));
+  TRegistry Reg;
+  ASSERT_TRUE(Reg.OpenKey(std::string(Settings) + "\\TOptionDlg", false));
+  EXPECT_EQ(Reg.ReadString("FormVersion"), "0");
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(Main) != FALSE; }));
+  PressExit(P, Main);
+}
+
 }  // namespace

@@ -1,0 +1,87 @@
+// The main window's Options command, the shred-all question, the help
+// commands and the About box.
+
+#include "app/UMain.h"
+
+#include "actions/ActionUnit.h"
+#include "base/WebPages.h"
+#include "settings/Uconfirmshredall.h"
+#include "version.h"
+#include "win/Shell.h"
+#include "win/ShellOpen.h"
+
+namespace {
+
+// The local page beside the program when it is installed, the web page otherwise.
+// Looked for on every command: the files may come and go while the program runs.
+void OpenHelpPage(HWND Owner, const char* File, const char* Url) {
+  std::string Local = ExeFolder() + File;
+  ShellOpen(Owner, FileExists(Local) ? Local : Url);
+}
+
+}  // namespace
+
+void TMainForm::OptionActionExecute() {
+  if (OptionDlg) {
+    SetForegroundWindow(OptionDlg->Handle());
+    return;
+  }
+  TOptionDlg::THost Host;
+  Host.Option = Option.get();
+  Host.SetAutorun = [](bool Enable, bool RunAtStart) { SetAutorun(Enable, RunAtStart); };
+  Host.Timer = &Timer;
+  Host.HelpCommand = [this] { HelpContents1Execute(); };
+  TOptionDlg Dialog(std::move(Host));
+  OptionDlg = &Dialog;
+  // Also when the dialog failed: forget it, and let the menu and the taskbar
+  // button follow the settings.
+  struct TAfter {
+    TMainForm* Form;
+    ~TAfter() {
+      Form->OptionDlg = nullptr;
+      Form->UpdateMenuChecks();
+      ShowWindow(Application.Handle(),
+                 Form->Option && Form->Option->ShowTrayIconOnly ? SW_HIDE : SW_SHOWNA);
+    }
+  } After{this};
+  Dialog.ShowModal(Handle());
+}
+
+int TMainForm::OpenConfirmShredAll() {
+  if (!ConfirmShredAllWanted()) return IDYES;
+  TDlgConfirmShredAll Dialog;
+  return Dialog.ShowModal(Handle());
+}
+
+void TMainForm::HelpContents1Execute() { OpenHelpPage(Handle(), ManualFile, ManualUrl); }
+
+void TMainForm::mnuFAQClick() { OpenHelpPage(Handle(), FaqFile, FaqUrl); }
+
+void TMainForm::mnuHomePageClick() { ShellOpen(Handle(), HomePageUrl); }
+
+void TMainForm::mnuAboutClick() {
+  if (AboutBox) {
+    SetForegroundWindow(AboutBox->Handle());
+    return;
+  }
+  TAboutBox Box;
+  Box.Version = "Version " VELLUMIX_VERSION_SHORT;
+  AboutBox = &Box;
+  struct TForget {
+    TAboutBox*& Box;
+    ~TForget() { Box = nullptr; }
+  } Forget{AboutBox};
+  Box.ShowModal(Handle());
+}
+
+// While the options dialog is open, its Blinder box follows the companion
+// being switched on or off elsewhere. The messages go on to their windows.
+void TMainForm::BlinderMessage(const MSG& Msg) {
+  if (!OptionDlg || Msg.message < 0xC000) return;
+  static const UINT Enable = RegisterWindowMessageA("Enable Blinder");
+  static const UINT Disable = RegisterWindowMessageA("Disable Blinder");
+  if (Msg.message == Enable)
+    OptionDlg->BlinderEnabled(true);
+  else if (Msg.message == Disable)
+    OptionDlg->BlinderEnabled(false);
+}

@@ -1,0 +1,455 @@
+#include "settings/UOptions.h"
+
+#include "base/DateTime.h"
+#include "win/Application.h"
+#include "win/Registry.h"
+#include "win/Shell.h"
+
+#include <uxtheme.h>
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+constexpr char SettingsKey[] = "Software\\Vellumix";
+constexpr char DialogKey[] = "Software\\Vellumix\\TOptionDlg";
+constexpr int Daily = 2;
+
+constexpr int PageTemplates[TOptionDlg::PageCount] = {IDD_OPTINTERNET, IDD_OPTDOCUMENTS,
+                                                      IDD_OPTGENERAL, IDD_OPTSCHEDULE,
+                                                      IDD_OPTBLINDER};
+const char* const TabCaptions[TOptionDlg::PageCount] = {"Internet", "Documents", "General",
+                                                        "Schedule", "Pop-up Blinder"};
+constexpr int TabIcons[TOptionDlg::PageCount] = {IDI_TABINTERNET, IDI_TABDOCUMENTS, IDI_TABGENERAL,
+                                                 IDI_TABSCHEDULE, IDI_TABBLINDER};
+constexpr int BlinderPage = 4;
+
+// The pages are child dialogs of the options dialog: their controls report to
+// the page, which hands the report on to the dialog.
+INT_PTR CALLBACK PageProc(HWND Page, UINT Msg, WPARAM WParam, LPARAM LParam) {
+  switch (Msg) {
+    case WM_INITDIALOG:
+      return FALSE;
+    case WM_COMMAND:
+    case WM_NOTIFY:
+      SetWindowLongPtrA(Page, DWLP_MSGRESULT, SendMessageA(GetParent(Page), Msg, WParam, LParam));
+      return TRUE;
+  }
+  return FALSE;
+}
+
+// The nearest of the drawn sizes for the screen's DPI.
+int TabIconSize() {
+  int Ppi = ScreenPixelsPerInch();
+  return Ppi >= 168 ? 32 : Ppi >= 120 ? 24 : 16;
+}
+
+SYSTEMTIME PickerTime(HWND Picker) {
+  SYSTEMTIME Time{};
+  SendMessageA(Picker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&Time));
+  return Time;
+}
+
+void SetPickerTime(HWND Picker, const SYSTEMTIME& Time) {
+  SendMessageA(Picker, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&Time));
+}
+
+}  // namespace
+
+bool DecodeOleDate(const std::vector<std::uint8_t>& Data, double& Value) {
+  if (Data.size() != sizeof(double)) return false;
+  double Read;
+  std::memcpy(&Read, Data.data(), sizeof Read);  // x86-64 is little-endian, as the value is
+  if (!std::isfinite(Read)) return false;
+  Value = Read;
+  return true;
+}
+
+TOptionDlg::TOptionDlg(THost Host) : TDialog(IDD_OPTIONS), FHost(std::move(Host)) {
+  INITCOMMONCONTROLSEX Classes{sizeof Classes, ICC_TAB_CLASSES | ICC_DATE_CLASSES};
+  InitCommonControlsEx(&Classes);
+  CompanionPath = ExeFolder() + "blinder.exe";
+}
+
+TOptionDlg::~TOptionDlg() {
+  // The window goes first (TDialog's destructor would be too late for the list).
+  if (Handle()) DestroyWindow(Handle());
+  if (FTabIcons) ImageList_Destroy(FTabIcons);
+}
+
+HWND TOptionDlg::Control(int Id) const {
+  for (HWND Page : FPages)
+    if (HWND Found = GetDlgItem(Page, Id)) return Found;
+  return Item(Id);
+}
+
+bool TOptionDlg::Checked(int Id) const {
+  return SendMessageA(Control(Id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void TOptionDlg::SetChecked(int Id, bool On) {
+  if (Checked(Id) == On) return;
+  SendMessageA(Control(Id), BM_SETCHECK, On ? BST_CHECKED : BST_UNCHECKED, 0);
+  Clicked(Id);
+}
+
+int TOptionDlg::TabCount() const {
+  return static_cast<int>(SendMessageA(Item(IDC_PAGECONTROL), TCM_GETITEMCOUNT, 0, 0));
+}
+
+int TOptionDlg::SelectedTab() const {
+  return static_cast<int>(SendMessageA(Item(IDC_PAGECONTROL), TCM_GETCURSEL, 0, 0));
+}
+
+void TOptionDlg::SelectTab(int Index) {
+  SendMessageA(Item(IDC_PAGECONTROL), TCM_SETCURSEL, Index, 0);
+  ShowPage(Index);
+}
+
+HWND TOptionDlg::ShownPage() const {
+  for (HWND Page : FPages)
+    if (IsWindowVisible(Page)) return Page;
+  return nullptr;
+}
+
+// ---- building the dialog
+
+bool TOptionDlg::OnInitDialog() {
+  CreatePages();
+  FormCreate();
+  // The dialog is about to be shown: the form-state store restores.
+  FormStorage.Restore();
+  return true;  // the focus goes to the tabs
+}
+
+void TOptionDlg::CreatePages() {
+  HWND Tabs = Item(IDC_PAGECONTROL);
+  int Size = TabIconSize();
+  FTabIcons = ImageList_Create(Size, Size, ILC_COLOR32 | ILC_MASK, PageCount, 0);
+  HINSTANCE Instance = GetModuleHandleA(nullptr);
+  for (int Id : TabIcons) {
+    HICON Icon = static_cast<HICON>(
+        LoadImageA(Instance, MAKEINTRESOURCEA(Id), IMAGE_ICON, Size, Size, LR_DEFAULTCOLOR));
+    ImageList_AddIcon(FTabIcons, Icon);
+    DestroyIcon(Icon);
+  }
+  SendMessageA(Tabs, TCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(FTabIcons));
+
+  // Each page follows the tabs in the tab order, so Tab goes from the tabs into
+  // the shown page and then on to the buttons.
+  HWND Previous = Tabs;
+  for (int I = 0; I < PageCount; ++I) {
+    TCITEMA Tab{};
+    Tab.mask = TCIF_TEXT | TCIF_IMAGE;
+    Tab.pszText = const_cast<char*>(TabCaptions[I]);
+    Tab.iImage = I;
+    SendMessageA(Tabs, TCM_INSERTITEMA, I, reinterpret_cast<LPARAM>(&Tab));
+    FPageOfTab[I] = I;
+    FPages[I] = CreateDialogParamA(Instance, MAKEINTRESOURCEA(PageTemplates[I]), Handle(),
+                                   PageProc, 0);
+    if (!FPages[I]) throw std::runtime_error("Cannot create the options dialog's pages");
+    EnableThemeDialogTexture(FPages[I], ETDT_ENABLETAB);
+    SetWindowPos(FPages[I], Previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    Previous = FPages[I];
+  }
+
+  HWND Schedule = Control(IDC_CBBXSCHEDULE);
+  for (const char* Item : {"Minutely", "Hourly", "Daily"})
+    SendMessageA(Schedule, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Item));
+  SYSTEMTIME Time;
+  GetLocalTime(&Time);
+  Time.wHour = 9;
+  Time.wMinute = Time.wSecond = Time.wMilliseconds = 0;
+  SetPickerTime(Control(IDC_DATETIMEPICKER), Time);
+  LayoutPages();
+}
+
+void TOptionDlg::LayoutPages() {
+  HWND Tabs = Item(IDC_PAGECONTROL);
+  RECT Area;
+  GetWindowRect(Tabs, &Area);
+  MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&Area), 2);
+  SendMessageA(Tabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&Area));
+  for (HWND Page : FPages)
+    MoveWindow(Page, Area.left, Area.top, Area.right - Area.left, Area.bottom - Area.top, FALSE);
+}
+
+void TOptionDlg::ShowPage(int Tab) {
+  HWND Shown = Tab >= 0 && Tab < TabCount() ? FPages[FPageOfTab[Tab]] : nullptr;
+  for (HWND Page : FPages) ShowWindow(Page, Page == Shown ? SW_SHOW : SW_HIDE);
+}
+
+void TOptionDlg::FormCreate() {
+  FormStorage.Attach(Handle());
+  FormStorage.IniFileName = SettingsKey;
+  FormStorage.IniSection = "TOptionDlg";  // the class name; a dialog's window class is "#32770"
+  FormStorage.Version = 0;
+  FormStorage.StoredProps = {
+      {"CBxScheduleStart.Checked", IDC_CBXSCHEDULESTART},
+      {"CBxScheduleShut.Checked", IDC_CBXSCHEDULESHUT},
+      {"CbxTempfiles.Enabled", IDC_CBXTEMPFILES},
+      {"CBxSchedule.Checked", IDC_CBXSCHEDULE},
+      {"Label1.Enabled", IDC_LABEL1},
+      {"LblStartTime.Enabled", IDC_LBLSTARTTIME},
+      {"CbBxSchedule.Enabled", IDC_CBBXSCHEDULE},
+      {"DateTimePicker.Enabled", IDC_DATETIMEPICKER},
+      {"CBxActiveBlinder.Checked", IDC_CBXACTIVEBLINDER},
+      {"CBxBlinderIcon.Checked", IDC_CBXBLINDERICON},
+  };
+  FormStorage.OnRestorePlacement = [this] { FormStorageRestorePlacement(); };
+  FormStorage.OnSavePlacement = [this] { FormStorageSavePlacement(); };
+  FormStorage.OnPropChanged = [this](int Id) { Clicked(Id); };
+
+  SelectTab(0);
+
+  SetWindowTextA(Control(IDC_LBLEJECTDES),
+                 "This feature will automatically eject your CD-ROM before you\r\nshutdown or log "
+                 "off the computer so you won't leave a CD in\r\nthe drive.");
+  SetWindowTextA(Control(IDC_CBXKEEPTEMPFILES),
+                 "Keep the files that last accessed in over a week (recommended)");
+
+  // The picture is decoration: without it the frame stays empty.
+  FNotificationPicture.reset(LoadImageA(GetModuleHandleA(nullptr), IsWindowsXP() ? "NA_XP" : "NA_98",
+                                        IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+  if (FNotificationPicture)
+    SendMessageA(Control(IDC_IMGNOTIFICATIONAREA), STM_SETIMAGE, IMAGE_BITMAP,
+                 reinterpret_cast<LPARAM>(FNotificationPicture.get()));
+
+  // Without the companion its tab goes; its page stays, unseen, so that its
+  // boxes keep their stored state and OK still tells a companion what they say.
+  if (!FileExists(CompanionPath))
+    SendMessageA(Item(IDC_PAGECONTROL), TCM_DELETEITEM, BlinderPage, 0);
+
+  if (TOption* O = FHost.Option) {
+    SetChecked(IDC_CBXAUTORUN, O->Autorun);
+    SetChecked(IDC_CBXMINRUN, O->MinRun);
+    SetChecked(IDC_CBXTRAYICON, O->ShowTrayIconOnly);
+    SetChecked(IDC_CBXGRADIENTMENU, O->GradientMenu);
+    SetChecked(IDC_CBXCDROM, O->EjectCdrom);
+    SetChecked(IDC_CBXINTERNETTEMP, O->DelInetTemp);
+    SetChecked(IDC_CBXCOOKIE, O->DelCookie);
+    SetChecked(IDC_CBXHISTRORY, O->DelHistory);
+    SetChecked(IDC_CBXADDRESS, O->DelLocationBar);
+    SetChecked(IDC_CBXGOOGLEHISTORY, O->DelGoogleHistory);
+    O->DelInternetCache = false;
+    SetChecked(IDC_CBXRECENTDOC, O->ClearRecentDoc);
+    SetChecked(IDC_CBXDELPHI5, O->ClearDelphiRecentDoc);
+    SetChecked(IDC_CBXVB6, O->ClearVbRecentDoc);
+    SetChecked(IDC_CBXVC6, O->ClearVcRecentDoc);
+    SetChecked(IDC_CBXREALPLY, O->ClearRlpRecentDoc);
+    SetChecked(IDC_CBXMSMEDIAPLY, O->ClearWmpRecentDoc);
+    SetChecked(IDC_CBXTEMPFILES, O->DelTempFiles);
+    SetChecked(IDC_CBXKEEPTEMPFILES, O->KeepTempFiles);
+    SetChecked(IDC_CBXRECYCLE, O->EmptyRecycleBin);
+  }
+
+  FEnableBlinder = RegisterWindowMessageA("Enable Blinder");
+  FDisableBlinder = RegisterWindowMessageA("Disable Blinder");
+  FShowBlinder = RegisterWindowMessageA("Show Blinder");
+  FHideBlinder = RegisterWindowMessageA("Hide Blinder");
+}
+
+// ---- the schedule values
+
+void TOptionDlg::FormStorageRestorePlacement() {
+  HWND Schedule = Control(IDC_CBBXSCHEDULE);
+  bool Read = false;
+  TRegistry Reg(HKEY_CURRENT_USER);
+  if (Reg.OpenKey(DialogKey, false)) {
+    auto Index = Reg.ReadInteger("ScheduleItemindex");
+    // An index past the list selects nothing: that counts as unreadable too.
+    bool Selected = Index && *Index <= static_cast<std::uint32_t>(Daily) &&
+                    SendMessageA(Schedule, CB_SETCURSEL, *Index, 0) != CB_ERR;
+    double Time;
+    auto Data = Reg.ReadBinary("DateTimePicker_Time");
+    if (Selected && Data && DecodeOleDate(*Data, Time)) {
+      // Only the time of day is used; the picker keeps its own date.
+      double Day = std::fabs(Time - std::trunc(Time));
+      long long Ms = std::llround(Day * 86400000.0);
+      if (Ms >= 86400000) Ms = 86400000 - 1;
+      HWND Picker = Control(IDC_DATETIMEPICKER);
+      SYSTEMTIME Value = PickerTime(Picker);
+      Value.wHour = static_cast<WORD>(Ms / 3600000);
+      Value.wMinute = static_cast<WORD>(Ms / 60000 % 60);
+      Value.wSecond = static_cast<WORD>(Ms / 1000 % 60);
+      Value.wMilliseconds = 0;
+      SetPickerTime(Picker, Value);
+      Read = true;
+    }
+  }
+  if (!Read) SendMessageA(Schedule, CB_SETCURSEL, Daily, 0);
+}
+
+void TOptionDlg::FormStorageSavePlacement() { SaveCbBxScheduleItemindex(); }
+
+void TOptionDlg::SaveCbBxScheduleItemindex() {
+  try {
+    TRegistry Reg(HKEY_CURRENT_USER);
+    if (!Reg.OpenKey(DialogKey, false)) return;
+    auto Index = SendMessageA(Control(IDC_CBBXSCHEDULE), CB_GETCURSEL, 0, 0);
+    Reg.WriteInteger("ScheduleItemindex", static_cast<std::uint32_t>(Index));
+    SYSTEMTIME T = PickerTime(Control(IDC_DATETIMEPICKER));
+    double Value = EncodeDate(T.wYear, T.wMonth, T.wDay) +
+                   EncodeTime(T.wHour, T.wMinute, T.wSecond, T.wMilliseconds);
+    Reg.WriteBinary("DateTimePicker_Time", &Value, sizeof Value);
+  } catch (const std::exception&) {
+    // The schedule falls back to its defaults at the next opening.
+  }
+}
+
+// ---- controls
+
+void TOptionDlg::Clicked(int Id) {
+  switch (Id) {
+    case IDC_CBXTEMPFILES:
+      CbxTempfilesClick();
+      break;
+    case IDC_CBXSCHEDULE:
+      CBxScheduleClick();
+      break;
+    case IDC_CBXSCHEDULESTART:
+      CBxScheduleStartClick();
+      break;
+  }
+}
+
+void TOptionDlg::CbxTempfilesClick() {
+  EnableWindow(Control(IDC_CBXKEEPTEMPFILES), Checked(IDC_CBXTEMPFILES));
+}
+
+void TOptionDlg::CBxScheduleClick() {
+  bool On = Checked(IDC_CBXSCHEDULE);
+  EnableWindow(Control(IDC_CBBXSCHEDULE), On);
+  EnableWindow(Control(IDC_LABEL1), On);
+  if (SendMessageA(Control(IDC_CBBXSCHEDULE), CB_GETCURSEL, 0, 0) == Daily) {
+    EnableWindow(Control(IDC_LBLSTARTTIME), On);
+    EnableWindow(Control(IDC_DATETIMEPICKER), On);
+  }
+}
+
+void TOptionDlg::CbBxScheduleChange() {
+  bool IsDaily = SendMessageA(Control(IDC_CBBXSCHEDULE), CB_GETCURSEL, 0, 0) == Daily;
+  EnableWindow(Control(IDC_DATETIMEPICKER), IsDaily);
+  EnableWindow(Control(IDC_LBLSTARTTIME), IsDaily);
+}
+
+void TOptionDlg::CBxScheduleStartClick() {
+  // A Shred run at start-up needs the program to start with Windows.
+  if (Checked(IDC_CBXSCHEDULESTART)) SetChecked(IDC_CBXAUTORUN, true);
+}
+
+// ---- closing
+
+void TOptionDlg::Broadcast(UINT Msg) const {
+  DWORD Recipients = BSM_APPLICATIONS;
+  BroadcastSystemMessageA(BSF_POSTMESSAGE, &Recipients, Msg, 0, 0);
+}
+
+void TOptionDlg::OKBtnClick() {
+  if (FHost.SetAutorun) FHost.SetAutorun(Checked(IDC_CBXAUTORUN), Checked(IDC_CBXSCHEDULESTART));
+  if (FHost.Timer) FHost.Timer->SetEnabled(Checked(IDC_CBXSCHEDULE));
+  // Also when the companion's tab is hidden.
+  Broadcast(Checked(IDC_CBXACTIVEBLINDER) ? FEnableBlinder : FDisableBlinder);
+  Broadcast(Checked(IDC_CBXBLINDERICON) ? FShowBlinder : FHideBlinder);
+
+  TOption* O = FHost.Option;
+  if (!O) return;
+  O->Autorun = Checked(IDC_CBXAUTORUN);
+  O->MinRun = Checked(IDC_CBXMINRUN);
+  O->ShowTrayIconOnly = Checked(IDC_CBXTRAYICON);
+  O->GradientMenu = Checked(IDC_CBXGRADIENTMENU);
+  O->EjectCdrom = Checked(IDC_CBXCDROM);
+  O->DelInetTemp = Checked(IDC_CBXINTERNETTEMP);
+  O->DelCookie = Checked(IDC_CBXCOOKIE);
+  O->DelHistory = Checked(IDC_CBXHISTRORY);
+  O->DelLocationBar = Checked(IDC_CBXADDRESS);
+  O->DelGoogleHistory = Checked(IDC_CBXGOOGLEHISTORY);
+  O->DelInternetCache = false;
+  O->ClearRecentDoc = Checked(IDC_CBXRECENTDOC);
+  O->ClearDelphiRecentDoc = Checked(IDC_CBXDELPHI5);
+  O->ClearVbRecentDoc = Checked(IDC_CBXVB6);
+  O->ClearVcRecentDoc = Checked(IDC_CBXVC6);
+  O->ClearRlpRecentDoc = Checked(IDC_CBXREALPLY);
+  O->ClearWmpRecentDoc = Checked(IDC_CBXMSMEDIAPLY);
+  O->EmptyRecycleBin = Checked(IDC_CBXRECYCLE);
+  O->DelTempFiles = Checked(IDC_CBXTEMPFILES);
+  // Without the sweep the box is greyed and means nothing: the safe value stays.
+  O->KeepTempFiles = O->DelTempFiles ? Checked(IDC_CBXKEEPTEMPFILES) : true;
+  O->Save();
+}
+
+void TOptionDlg::CancelBtnClick() { FormStorage.Active = false; }
+
+void TOptionDlg::FormClose() {
+  SendMessageA(Control(IDC_IMGNOTIFICATIONAREA), STM_SETIMAGE, IMAGE_BITMAP, 0);
+  FNotificationPicture.reset();
+}
+
+void TOptionDlg::CloseWith(int Result) {
+  FormStorage.SaveOnClose();
+  FormClose();
+  Close(Result);
+}
+
+bool TOptionDlg::OnMessage(UINT Msg, WPARAM WParam, LPARAM LParam, INT_PTR&) {
+  switch (Msg) {
+    case WM_COMMAND: {
+      int Id = LOWORD(WParam), Code = HIWORD(WParam);
+      if (Id == IDOK) {
+        // The dialog closes with OK also when applying failed (the error is shown).
+        try {
+          OKBtnClick();
+        } catch (...) {
+          CloseWith(IDOK);
+          throw;
+        }
+        CloseWith(IDOK);
+      } else if (Id == IDCANCEL) {
+        CancelBtnClick();
+        CloseWith(IDCANCEL);
+      } else if (Id == IDC_HELPBTN) {
+        if (FHost.HelpCommand) FHost.HelpCommand();
+      } else if (Id == IDC_CBBXSCHEDULE && Code == CBN_SELCHANGE) {
+        CbBxScheduleChange();
+      } else if (Code == BN_CLICKED) {
+        Clicked(Id);
+      }
+      return true;
+    }
+    case WM_NOTIFY: {
+      const auto* Header = reinterpret_cast<const NMHDR*>(LParam);
+      if (Header->idFrom == IDC_PAGECONTROL && Header->code == TCN_SELCHANGE)
+        ShowPage(SelectedTab());
+      return true;
+    }
+    case WM_HELP:
+      return true;  // F1 is answered when the key is released (PreviewKey)
+    case WM_CLOSE:
+      // The close box: like Cancel, but the dialog's own values are still saved.
+      CloseWith(IDCANCEL);
+      return true;
+    case WM_DESTROY:
+      FormStorage.SaveOnDestroy();
+      FNotificationPicture.reset();
+      return true;
+  }
+  return false;
+}
+
+bool TOptionDlg::PreviewKey(const MSG& Msg) {
+  if (Msg.message == WM_KEYUP && Msg.wParam == VK_F1) {
+    if (FHost.HelpCommand) FHost.HelpCommand();
+    return true;
+  }
+  // Ctrl+Tab and Ctrl+Shift+Tab turn the pages, as in any tabbed dialog.
+  if (Msg.message == WM_KEYDOWN && Msg.wParam == VK_TAB && GetKeyState(VK_CONTROL) < 0) {
+    int Count = TabCount();
+    if (Count > 0) {
+      int Step = GetKeyState(VK_SHIFT) < 0 ? Count - 1 : 1;
+      SelectTab((SelectedTab() + Step) % Count);
+    }
+    return true;
+  }
+  return false;
+}

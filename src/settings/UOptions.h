@@ -1,0 +1,101 @@
+#pragma once
+// The options dialog: which items a Shred run clears and how the program
+// behaves, in five tabs. It edits two stores: the switches of the settings
+// object (copied in at creation, written back only by OK) and its own state in
+// HKCU\Software\Vellumix\TOptionDlg (schedule and companion boxes), kept by the
+// form-state store and the two schedule handlers.
+//
+// OK applies and saves everything; Cancel and Esc leave every store alone; the
+// title-bar close box leaves the settings, autorun, timer and companion alone
+// but the form-state store still saves the dialog's own values.
+
+#include "resource.h"
+#include "settings/FormStorage.h"
+#include "settings/Option.h"
+#include "win/Dialog.h"
+#include "win/Handle.h"
+#include "win/Timer.h"
+
+#include <commctrl.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+class TOptionDlg : public TDialog {
+public:
+  // What the dialog needs from the main window.
+  struct THost {
+    TOption* Option = nullptr;
+    // Registers or unregisters start with Windows (Autorun, RunAtStart).
+    std::function<void(bool Enable, bool RunAtStart)> SetAutorun;
+    // The schedule timer, switched on or off by OK; may be null.
+    TTimer* Timer = nullptr;
+    // The main window's help command (Help button, F1).
+    std::function<void()> HelpCommand;
+  };
+
+  explicit TOptionDlg(THost Host);
+  ~TOptionDlg() override;
+
+  // The companion looked for beside the program; the Blinder tab shows only
+  // when it exists.
+  std::string CompanionPath;
+
+  TFormPlacement FormStorage;
+
+  // The control of this ID on whichever page holds it.
+  HWND Control(int Id) const;
+  bool Checked(int Id) const;
+  // Ticks or clears a box; a change runs the box's click handler, as a click would.
+  void SetChecked(int Id, bool On);
+  int TabCount() const;
+  int SelectedTab() const;
+  void SelectTab(int Index);
+  HWND Page(int Index) const { return FPages[Index]; }
+  HWND ShownPage() const;
+
+  // The companion's state announced elsewhere while the dialog is open.
+  void BlinderEnabled(bool On) { SetChecked(IDC_CBXACTIVEBLINDER, On); }
+
+  // Handlers, named after the control and event.
+  void FormCreate();
+  void OKBtnClick();
+  void CancelBtnClick();
+  void FormClose();
+  void CbxTempfilesClick();
+  void CBxScheduleClick();
+  void CbBxScheduleChange();
+  void CBxScheduleStartClick();
+  void FormStorageRestorePlacement();
+  void FormStorageSavePlacement();
+  void SaveCbBxScheduleItemindex();
+
+  static constexpr int PageCount = 5;
+
+protected:
+  bool OnInitDialog() override;
+  bool OnMessage(UINT Msg, WPARAM WParam, LPARAM LParam, INT_PTR& Result) override;
+  bool PreviewKey(const MSG& Msg) override;
+
+private:
+  void CreatePages();
+  void LayoutPages();
+  void ShowPage(int Tab);
+  void Clicked(int Id);
+  void CloseWith(int Result);
+  void Broadcast(UINT Msg) const;
+
+  THost FHost;
+  HWND FPages[PageCount] = {};
+  int FPageOfTab[PageCount] = {};  // the page shown by each tab
+  HIMAGELIST FTabIcons = nullptr;
+  TGdiObject FNotificationPicture;
+  UINT FEnableBlinder = 0, FDisableBlinder = 0, FShowBlinder = 0, FHideBlinder = 0;
+};
+
+// The schedule's start time as stored: REG_BINARY of exactly 8 bytes, an OLE
+// date (little-endian double). Anything else, or a number that is not finite,
+// counts as unreadable.
+bool DecodeOleDate(const std::vector<std::uint8_t>& Data, double& Value);

@@ -1,0 +1,34 @@
+#pragma once
+// A window timer that can be switched on and off: WM_TIMER with its ID reaches
+// the window every Interval milliseconds while it is enabled.
+
+#include <windows.h>
+
+class TTimer {
+public:
+  TTimer() = default;
+  TTimer(const TTimer&) = delete;
+  TTimer& operator=(const TTimer&) = delete;
+  ~TTimer() { SetEnabled(false); }
+
+  void Attach(HWND Window, UINT_PTR Id) {
+    SetEnabled(false);
+    FWindow = Window;
+    FId = Id;
+  }
+  UINT_PTR Id() const noexcept { return FId; }
+  UINT Interval() const noexcept { return FInterval; }
+  bool Enabled() const noexcept { return FEnabled; }
+
+  void SetEnabled(bool On) {
+    if (On == FEnabled || !FWindow) return;
+    FEnabled = On && SetTimer(FWindow, FId, FInterval, nullptr) != 0;
+    if (!On) KillTimer(FWindow, FId);
+  }
+
+private:
+  HWND FWindow = nullptr;
+  UINT_PTR FId = 0;
+  UINT FInterval = 1000;
+  bool FEnabled = false;
+};
