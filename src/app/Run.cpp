@@ -34,19 +34,23 @@ void TMainForm::SetBusy(bool Busy) {
 
 // ---- the Shred run
 
-void TMainForm::StartActionExecute() {
+void TMainForm::RunBusy(const std::function<void()>& Command) {
   SetBusy(true);
-  // Leaving the busy state is the run's clean-up: it happens however the run
-  // ends, also when an operation raises.
+  // Leaving the busy state is the command's clean-up: it happens however the
+  // command ends, also when an operation raises.
   struct TLeaveBusy {
     TMainForm& Form;
     ~TLeaveBusy() { Form.SetBusy(false); }
   };
   {
     TLeaveBusy Leave{*this};
-    RunItems();
+    Command();
   }
   MemoChange();
+}
+
+void TMainForm::StartActionExecute() {
+  RunBusy([this] { RunItems(); });
 }
 
 void TMainForm::RunItems() {

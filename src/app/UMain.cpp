@@ -303,8 +303,11 @@ void TMainForm::UpdateAppearance() {
 void TMainForm::UpdateMenuChecks() {
   if (!Option) return;
   HMENU Menu = GetMenu(Handle());
-  CheckMenuItem(Menu, IDC_GRADIENTMENU, MF_BYCOMMAND | (Option->GradientMenu ? MF_CHECKED : 0));
-  CheckMenuItem(Menu, IDC_TRAYICON, MF_BYCOMMAND | (Option->ShowTrayIconOnly ? MF_CHECKED : 0));
+  SetMenuCheck(IDC_AUTORUN, Option->Autorun);
+  SetMenuCheck(IDC_MINRUN, Option->MinRun);
+  SetMenuCheck(IDC_GRADIENTMENU, Option->GradientMenu);
+  SetMenuCheck(IDC_TRAYICON, Option->ShowTrayIconOnly);
+  SetMenuCheck(IDC_EJECTCDROM, Option->EjectCdrom);
   XPMenu.Attach(Menu);
   XPMenu.SetGradient(Option->GradientMenu);
 }
@@ -465,6 +468,17 @@ void TMainForm::Command(int Id) {
   switch (Id) {
     case IDC_START:  // toolbar, F10, Shred > User Defined
       StartActionExecute();
+      break;
+    case IDC_IECACHE: case IDC_IEHISTORY: case IDC_IECOOKIE: case IDC_IEURL:
+    case IDC_GOOGLESEARCHHISTORY: case IDC_OICQUSERLIST: case IDC_INTERNETALL:
+    case IDC_RECENTDOC: case IDC_MSMEDIAPLAYER: case IDC_REALPLAYER: case IDC_DELPHI:
+    case IDC_VB: case IDC_VC: case IDC_RECYCLE: case IDC_TEMPFILES: case IDC_DOCALL:
+    case IDC_CLEARALL:
+      ActionClearExecute(Id);
+      break;
+    case IDC_AUTORUN: case IDC_MINRUN: case IDC_TRAYICON: case IDC_GRADIENTMENU:
+    case IDC_EJECTCDROM:
+      mnuOptionExecute(Id);
       break;
     case IDC_EXIT:
       ExitActionExecute();

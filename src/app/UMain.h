@@ -16,6 +16,8 @@
 #include "win/Handle.h"
 #include "win/Timer.h"
 
+#include <functional>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -58,6 +60,16 @@ public:
 
   // The Shred run: every item whose switch is on, in a fixed order.
   void StartActionExecute();
+  // An item command of the Shred menu, by its tag (101-106, 201-209, 301):
+  // its items are cleared whatever the settings say.
+  void ActionClearExecute(int Tag);
+  // An option toggle of the Options menu, by its tag (1001-1004, 1010): the
+  // switch and its check mark flip, and the settings are saved.
+  void mnuOptionExecute(int Tag);
+  // An option item's check mark, also of the items hidden from the menu.
+  bool MenuChecked(int Tag) const;
+  // The start-up schedule is on (the options dialog's stored box).
+  static bool ScheduleAtStart();
 
   // Folder sweeps. Every sweep waits for the one before it.
   void WaitForScanner();
@@ -120,7 +132,10 @@ private:
   void CreateFonts();
   void LayOutSpeedButtons();
   void CreateScanner();
+  // Runs Command framed by the busy state, which is left however it ends.
+  void RunBusy(const std::function<void()>& Command);
   void RunItems();
+  void SetMenuCheck(int Tag, bool Checked);
   // The window has closed: the settings object and the log are gone.
   bool Closing() const { return !Option || !Action; }
   void FormCreate(const std::string& FirstArg);
@@ -152,4 +167,5 @@ private:
   std::string FHint;  // the text held by StatusBar's owner-drawn panel
   bool FClosed = false;
   bool FReady = false;  // creation has ended
+  std::map<int, bool> FHiddenChecks;  // check marks of option items not in the menu
 };

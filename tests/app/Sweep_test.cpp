@@ -1,118 +1,11 @@
 // The Shred run and the temporary-files sweep, on real files in trees of the
-// test's own. Each test points the process's temporary folder (TMP, TEMP) and
-// the shell's cache and history folders at its own trees, so nothing else is
-// ever swept.
+// test's own.
 //
 // This runner's time zone is far east of UTC (see tests/CMakeLists.txt), so
 // that a rule mixing local and UTC times would be hours off.
-#include "app/MainFormFixture.h"
-
-#include "support/Fixtures.h"
-#include "support/TempTree.h"
-#include "win/Shell.h"
-#include "win/WidePath.h"
-
-#include <gmock/gmock.h>
-#include <shlobj.h>
-
-#include <fstream>
-#include <set>
-#include <sstream>
+#include "app/SweepFixture.h"
 
 namespace {
-
-using ::testing::EndsWith;
-
-constexpr LONGLONG Hour = 36'000'000'000LL;  // 100-ns units
-constexpr LONGLONG Day = 24 * Hour;
-
-FILETIME Ago(LONGLONG Units) {
-  FILETIME Now;
-  GetSystemTimeAsFileTime(&Now);
-  const ULONGLONG T = ((ULONGLONG{Now.dwHighDateTime} << 32) | Now.dwLowDateTime) - Units;
-  return {static_cast<DWORD>(T), static_cast<DWORD>(T >> 32)};
-}
-
-// Last access and last write, given as how long ago. Under Wine a folder's
-// creation time is its last-write time.
-void SetTimes(const std::string& Path, LONGLONG AccessAgo, LONGLONG WriteAgo) {
-  HANDLE File = CreateFileW(WidePath(Path).c_str(), FILE_WRITE_ATTRIBUTES,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  ASSERT_NE(File, INVALID_HANDLE_VALUE) << Path;
-  const FILETIME Access = Ago(AccessAgo), Write = Ago(WriteAgo);
-  EXPECT_TRUE(SetFileTime(File, nullptr, &Access, &Write)) << Path;
-  CloseHandle(File);
-}
-
-bool Exists(const std::string& Path) {
-  return GetFileAttributesW(WidePath(Path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-std::string ReadAll(const std::string& Path) {
-  std::ifstream In(Path, std::ios::binary);
-  std::stringstream S;
-  S << In.rdbuf();
-  return S.str();
-}
-
-constexpr char Succeeded[] = "Succeeded in delete temporary files.";
-
-class SweepTest : public MainFormTest {
-protected:
-  SweepTest()
-      : Temp(Name() + ".tmp"), Cache(Name() + ".cache"), History(Name() + ".history"),
-        Outside(Name() + ".outside"), Tmp("TMP", Temp.Path()), TempVar("TEMP", Temp.Path()) {}
-
-  static std::string Name() {
-    return ::testing::UnitTest::GetInstance()->current_test_info()->name();
-  }
-
-  // The settings switches, in the settings key, before the window loads them.
-  void Switches(std::initializer_list<const char*> On, bool KeepTempFiles = false) {
-    for (const char* Name : {"DelInetTemp", "DelCookie", "DelHistory", "DelLocationBar",
-                             "DelInternetCache", "DelGoogleHistory", "ClearRecentDoc",
-                             "ClearDelphiRecentDoc", "ClearVbRecentDoc", "ClearVcRecentDoc",
-                             "ClearRlpRecentDoc", "ClearWmpRecentDoc", "DelTempFiles",
-                             "KeepTempFiles", "EmptyRecycleBin", "Autorun", "MinRun",
-                             "ShowTrayIconOnly", "GradientMenu", "EjectCdrom"})
-      Key.SetDword(Name, 0, "Software\\Vellumix");
-    for (const char* Name : On) Key.SetDword(Name, 1, "Software\\Vellumix");
-    Key.SetDword("KeepTempFiles", KeepTempFiles, "Software\\Vellumix");
-  }
-
-  // The window, with the shell's cache and history folders at the test's trees.
-  TMainForm& CreateForm() {
-    const std::string Folders =
-        "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-    Key.SetString("Cache", Cache.Path(), Folders);
-    Key.SetString("History", History.Path(), Folders);
-    TMainForm& F = Create();
-    EXPECT_EQ(SpecialFolder(CSIDL_INTERNET_CACHE), Cache.Path());
-    EXPECT_EQ(SpecialFolder(CSIDL_HISTORY), History.Path());
-    EXPECT_EQ(TempFolder(), Temp.Path());
-    return F;
-  }
-
-  // Waits for the running sweep (the last of a run is not awaited by the run).
-  void WaitSweep() { ASSERT_TRUE(Application.WaitWhile([&] { return Form->Scanner.Busy(); }, 20000)); }
-
-  void SweepTemp() {
-    Form->HandOffFolder(TempFolder());
-    WaitSweep();
-  }
-
-  std::string Log() const { return GetText(Form->Memo); }
-  // Line I of the log, newest first.
-  std::string Line(std::size_t I) const {
-    const auto& M = Form->Action->Messages;
-    return I < M.size() ? M[I] : "";
-  }
-
-  TTempTree Temp, Cache, History;
-  TTempTree Outside;  // beside the swept folders, never in them
-  TEnvVar Tmp, TempVar;
-};
 
 TEST_F(SweepTest, EverythingGoesWithoutTheAgeRule) {
   Switches({"DelTempFiles"});
@@ -269,16 +162,10 @@ TEST_F(SweepTest, TheThreeFoldersAreSweptOneAfterTheOtherThenTheOperationsRun) {
     T->File("sub\\f2.txt");
   }
   TMainForm& F = CreateForm();
-  // The first folder each scan enters, and whether another scan was still running.
-  std::vector<std::string> Roots;
-  F.Scanner.OnProcess = [&](std::uint32_t, std::uint32_t, const std::string& Current,
-                            std::uint32_t, std::uint32_t) {
-    if (Current == Cache.Path() || Current == History.Path() || Current == Temp.Path())
-      Roots.push_back(Current);
-  };
+  RecordSweeps();
   F.StartActionExecute();
   WaitSweep();
-  EXPECT_EQ(Roots, (std::vector<std::string>{Cache.Path(), History.Path(), Temp.Path()}));
+  EXPECT_EQ(Swept, (std::vector<std::string>{Cache.Path(), History.Path(), Temp.Path()}));
   for (TTempTree* T : {&Cache, &History, &Temp}) {
     EXPECT_FALSE(Exists((*T)["f1.txt"])) << T->Path();
     EXPECT_FALSE(Exists((*T)["sub"])) << T->Path();
