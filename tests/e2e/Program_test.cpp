@@ -331,4 +331,41 @@ TEST_F(ProgramTest, F11OpensTheOptionsAndEnterSavesWhatTheKeyboardTicked) {
   PressExit(P, Main);
 }
 
+// Shortcuts of the item commands, typed for real: they clear their items
+// although every switch is off in the settings.
+TEST_F(ProgramTest, ItemShortcutsClearTheirItemsWhateverTheSettingsSay) {
+  NotFirstStart();
+  Set("KeepTempFiles", false);  // the age rule would keep the file made just now
+  const std::string TypedUrls = "Software\\Microsoft\\Internet Explorer\\TypedURLs";
+  TScratchKeys Scratch{{HKEY_CURRENT_USER, TypedUrls}};
+  {
+    TRegistry Reg;
+    ASSERT_TRUE(Reg.OpenKey(TypedUrls, true));
+    Reg.WriteString("url1", "http://example.invalid/");
+  }
+  TTempTree Temp("Shortcuts.tmp");
+  Temp.File("a.txt");
+  TEnvVar Tmp("TMP", Temp.Path()), TempVar("TEMP", Temp.Path());
+
+  TProgram P(Exe());
+  HWND Main = P.WaitWindow("TMainForm");
+  ASSERT_TRUE(Main);
+  ASSERT_TRUE(P.Settled(Main));
+  SetForegroundWindow(Main);
+  ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == Main; }));
+  TProgram(R"(Z:\usr\bin\xdotool)", "key shift+l ctrl+shift+r ctrl+shift+t").WaitExit();
+
+  HWND Memo = GetDlgItem(Main, MemoId);
+  EXPECT_TRUE(WaitUntil([&] {
+    return WindowText(Memo).find("Succeeded in delete Location Bar.") != std::string::npos;
+  })) << WindowText(Memo);
+  EXPECT_TRUE(WaitUntil([&] { return WindowText(Memo).find("ecent") != std::string::npos; }))
+      << WindowText(Memo);
+  EXPECT_TRUE(WaitUntil([&] { return GetFileAttributesA(Temp["a.txt"].c_str()) == INVALID_FILE_ATTRIBUTES; }));
+  TRegistry Reg;
+  ASSERT_TRUE(Reg.OpenKey(TypedUrls, false));
+  EXPECT_TRUE(Reg.GetValueNames().empty());
+  PressExit(P, Main);
+}
+
 }  // namespace
