@@ -129,4 +129,34 @@ TEST_F(Installer, UninstallLeavesWhatItDidNotPutThere) {
   RemoveDirectoryA(Dir.c_str());
 }
 
+// Per user: the user's own programs folder, Start menu and uninstall entry;
+// nothing machine-wide.
+TEST_F(Installer, PerUserInstallStaysWithTheUser) {
+  char Local[MAX_PATH] = {};
+  ASSERT_EQ(SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, Local), S_OK);
+  const std::string UserDir = std::string(Local) + "\\Programs\\Vellumix\\";
+  const std::string UserShortcut = Folder(CSIDL_PROGRAMS) + "\\Vellumix.lnk";
+  {
+    TProgram Install(Setup, "/S /CurrentUser");
+    ASSERT_TRUE(Install.WaitExit(std::chrono::seconds(60)));
+    ASSERT_EQ(Install.ExitCode(), 0u);
+  }
+  for (const std::string& File : Files) EXPECT_TRUE(Exists(UserDir + File)) << File;
+  EXPECT_TRUE(Exists(UserShortcut));
+  EXPECT_FALSE(Exists(Dir));
+  EXPECT_FALSE(Exists(Shortcut));
+  TRegistry Machine(HKEY_LOCAL_MACHINE);
+  EXPECT_FALSE(Machine.KeyExists(UninstallKey));
+  TRegistry Entry;
+  ASSERT_TRUE(Entry.OpenKey(UninstallKey, false));
+  EXPECT_EQ(Entry.ReadString("UninstallString"), "\"" + UserDir + "uninstall.exe\" /CurrentUser");
+  Entry.CloseKey();
+
+  TProgram Un(UserDir + "uninstall.exe", "/S /CurrentUser");
+  EXPECT_TRUE(WaitUntil([&] { return !Exists(UserDir); }, std::chrono::seconds(60)));
+  EXPECT_FALSE(Exists(UserShortcut));
+  TRegistry User;
+  EXPECT_FALSE(User.KeyExists(UninstallKey));
+}
+
 }  // namespace
