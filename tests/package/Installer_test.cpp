@@ -3,12 +3,14 @@
 #include "support/Fixtures.h"
 #include "support/Program.h"
 #include "support/Windows.h"
+#include "win/Handle.h"
 #include "win/Registry.h"
 #include "version.h"
 
 #include <gtest/gtest.h>
 #include <shlobj.h>
 #include <shlwapi.h>
+#include <tlhelp32.h>
 
 namespace {
 
@@ -42,11 +44,22 @@ protected:
     SHDeleteKeyA(HKEY_CURRENT_USER, Settings);
     SHDeleteValueA(HKEY_CURRENT_USER, RunKey, "Vellumix");
   }
-  // Runs the uninstaller silently. It copies itself to the temporary folder and
-  // goes on from there, so the end is seen in its work: the folder gone.
-  void Uninstall() const {
-    TProgram Un(Dir + "uninstall.exe", "/S");
-    EXPECT_TRUE(WaitUntil([&] { return !Exists(Dir); }, std::chrono::seconds(60)));
+  // Runs the uninstaller silently. It copies itself to the temporary folder as
+  // Un.exe (Un_A.exe in older versions) and goes on there, so its end is
+  // awaited by that process's name.
+  static void Uninstall(const std::string& From, const char* Args) {
+    {
+      TProgram Un(From + "uninstall.exe", Args);
+      ASSERT_TRUE(Un.WaitExit());
+    }
+    EXPECT_TRUE(WaitUntil([] { return !UninstallerRuns(); }, std::chrono::seconds(60)));
+  }
+  static bool UninstallerRuns() {
+    TKernelHandle Snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32 Entry{sizeof Entry};
+    for (BOOL More = Process32First(Snapshot.get(), &Entry); More; More = Process32Next(Snapshot.get(), &Entry))
+      if (StrCmpIA(Entry.szExeFile, "Un.exe") == 0 || StrCmpNIA(Entry.szExeFile, "Un_", 3) == 0) return true;
+    return false;
   }
 };
 
@@ -82,13 +95,14 @@ TEST_F(Installer, InstallsRunsAndUninstallsLeavingTheSettings) {
   ASSERT_TRUE(Program.WaitWindow("TMainForm", true, "Vellumix"));
 
   // Uninstalled while it runs: the program is asked to exit and does so.
-  Uninstall();
+  Uninstall(Dir, "/S");
   EXPECT_TRUE(Program.WaitExit(std::chrono::seconds(5)));
   EXPECT_EQ(Program.ExitCode(), 0u);
   for (const std::string& File : Files) EXPECT_FALSE(Exists(Dir + File)) << File;
   EXPECT_FALSE(Exists(Shortcut));
-  TRegistry Reg(HKEY_LOCAL_MACHINE);
-  EXPECT_FALSE(Reg.KeyExists(UninstallKey));
+  EXPECT_FALSE(Exists(Dir));
+  TRegistry Machine(HKEY_LOCAL_MACHINE);
+  EXPECT_FALSE(Machine.KeyExists(UninstallKey));
   TRegistry User;
   ASSERT_TRUE(User.OpenKey(RunKey, false));
   EXPECT_FALSE(User.ValueExists("Vellumix"));
@@ -116,10 +130,9 @@ TEST_F(Installer, UninstallLeavesWhatItDidNotPutThere) {
   ASSERT_NE(File, INVALID_HANDLE_VALUE);
   CloseHandle(File);
 
-  TProgram Un(Dir + "uninstall.exe", "/S");
-  TRegistry Machine(HKEY_LOCAL_MACHINE);
-  EXPECT_TRUE(WaitUntil([&] { return !Machine.KeyExists(UninstallKey); }, std::chrono::seconds(60)));
-  EXPECT_TRUE(WaitUntil([&] { return !Exists(Dir + "vellumix.exe") && !Exists(Dir + "uninstall.exe"); }));
+  Uninstall(Dir, "/S");
+  EXPECT_FALSE(Exists(Dir + "vellumix.exe"));
+  EXPECT_FALSE(Exists(Dir + "uninstall.exe"));
   EXPECT_TRUE(Exists(Own));
   TRegistry Reg;
   ASSERT_TRUE(Reg.OpenKey(RunKey, false));
@@ -152,11 +165,10 @@ TEST_F(Installer, PerUserInstallStaysWithTheUser) {
   EXPECT_EQ(Entry.ReadString("UninstallString"), "\"" + UserDir + "uninstall.exe\" /CurrentUser");
   Entry.CloseKey();
 
-  TProgram Un(UserDir + "uninstall.exe", "/S /CurrentUser");
-  EXPECT_TRUE(WaitUntil([&] { return !Exists(UserDir); }, std::chrono::seconds(60)));
+  Uninstall(UserDir, "/S /CurrentUser");
+  EXPECT_FALSE(Exists(UserDir));
   EXPECT_FALSE(Exists(UserShortcut));
-  TRegistry User;
-  EXPECT_FALSE(User.KeyExists(UninstallKey));
+  EXPECT_FALSE(TRegistry().KeyExists(UninstallKey));
 }
 
 }  // namespace
