@@ -44,8 +44,10 @@ constexpr IID IID_UrlHistoryStg2 = {0xAFA0DC11, 0xC313, 0x11D0, {0x83, 0x1A, 0x0
 // The class of Internet Explorer's URL history store.
 constexpr CLSID CLSID_UrlHistory = {0x3C374A40, 0xBAE4, 0x11CF, {0xBF, 0x7D, 0x00, 0xAA, 0x00, 0x69, 0x46, 0xEE}};
 
-// The two MCI functions the CD tray operation calls: winmm's in the program, a
-// fake in tests (Wine's CD audio device answers every command with success).
+// The two MCI functions the CD tray operation calls: winmm's in the program
+// (loaded from the system folder at the first call; without it, sending fails
+// with MCIERR_CANNOT_LOAD_DRIVER), a fake in tests (Wine's CD audio device
+// answers every command with success).
 struct TMciApi {
   decltype(&::mciSendStringA) SendString = nullptr;
   decltype(&::mciGetErrorStringA) GetErrorString = nullptr;

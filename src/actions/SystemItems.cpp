@@ -4,6 +4,7 @@
 #include "win/Application.h"
 #include "win/Registry.h"
 #include "win/Shell.h"
+#include "win/SystemLibrary.h"
 
 namespace {
 
@@ -36,13 +37,37 @@ bool RunValueMayRemain() {
              ERROR_FILE_NOT_FOUND;
 }
 
+// winmm is not among the DLLs Windows always takes from the system folder, so
+// it is not imported: it is loaded from there when the tray is first opened,
+// and kept for the program's life.
+FARPROC WinmmProc(const char* Name) noexcept {
+  static const HMODULE Winmm = LoadSystemLibrary(L"winmm.dll");
+  return Winmm ? GetProcAddress(Winmm, Name) : nullptr;
+}
+
+template <class TFunction>
+TFunction WinmmFunction(const char* Name) noexcept {
+  return reinterpret_cast<TFunction>(reinterpret_cast<void*>(WinmmProc(Name)));
+}
+
+MCIERROR WINAPI SendStringOnDemand(LPCSTR Command, LPSTR Return, UINT ReturnSize, HWND Notify) {
+  auto Send = WinmmFunction<decltype(&::mciSendStringA)>("mciSendStringA");
+  return Send ? Send(Command, Return, ReturnSize, Notify) : MCIERR_CANNOT_LOAD_DRIVER;
+}
+
+// Without winmm there is no error text: the buffer is left as it is.
+BOOL WINAPI GetErrorStringOnDemand(MCIERROR Error, LPSTR Text, UINT TextSize) {
+  auto Get = WinmmFunction<decltype(&::mciGetErrorStringA)>("mciGetErrorStringA");
+  return Get ? Get(Error, Text, TextSize) : FALSE;
+}
+
 }  // namespace
 
-TMciApi SystemMci() noexcept { return TMciApi{&mciSendStringA, &mciGetErrorStringA}; }
+TMciApi SystemMci() noexcept { return TMciApi{&SendStringOnDemand, &GetErrorStringOnDemand}; }
 
 void TAction::ClearRecycleBin(bool Enabled) {
   if (!Enabled) return;
-  TModule Shell(LoadLibraryA("Shell32.dll"));
+  TModule Shell(LoadSystemLibrary(L"shell32.dll"));
   if (!Shell) {
     ShowMessageBox("Failed to load Shell32.dll.", MB_OK | MB_ICONERROR);
     return;

@@ -4,6 +4,7 @@
 #include "win/Handle.h"
 #include "win/Registry.h"
 #include "win/Shell.h"
+#include "win/SystemLibrary.h"
 
 #include <commctrl.h>
 #include <ole2.h>
@@ -25,6 +26,9 @@ bool ShowMainFormAtStart() {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  // Before anything can load a DLL (the common controls, COM, the shell): no
+  // DLL comes from the program's folder or the current folder.
+  RestrictDllSearch();
   TKernelHandle Mutex(CreateMutexA(nullptr, FALSE, "Vellumix"));
   const DWORD Wait = WaitForSingleObject(Mutex.get(), 10);
   if (Wait == WAIT_TIMEOUT) {

@@ -1,6 +1,7 @@
 #include "iecache/IECache.h"
 
 #include "win/Handle.h"
+#include "win/SystemLibrary.h"
 
 #include <memory>
 
@@ -71,8 +72,10 @@ bool TWinInetLibrary::Load() {
 
 TWinInetLibrary& SystemWinInet() {
   static TWinInetLibrary Library([](const char* Name) -> FARPROC {
-    // Loaded once and never freed: the functions are used until the program ends.
-    static HMODULE Module = LoadLibraryA("wininet.dll");
+    // Loaded once and never freed: the functions are used until the program
+    // ends. From the system folder only: wininet is not a DLL Windows always
+    // takes from there.
+    static HMODULE Module = LoadSystemLibrary(L"wininet.dll");
     return Module ? GetProcAddress(Module, Name) : nullptr;
   });
   return Library;

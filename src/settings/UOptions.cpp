@@ -7,10 +7,25 @@
 
 #include <uxtheme.h>
 
+#include "win/SystemLibrary.h"
+
 #include <cmath>
 #include <cstring>
 
 namespace {
+
+// The tab control's own background behind a page, where visual styles are in
+// use. uxtheme.dll is loaded from the system folder when first needed: it is
+// not among the DLLs that Windows always takes from there.
+void GiveTabBackground(HWND Page) {
+  using TEnableThemeDialogTexture = HRESULT(WINAPI*)(HWND, DWORD);
+  static const auto Enable = [] {
+    HMODULE UxTheme = LoadSystemLibrary(L"uxtheme.dll");
+    return reinterpret_cast<TEnableThemeDialogTexture>(reinterpret_cast<void*>(
+        UxTheme ? GetProcAddress(UxTheme, "EnableThemeDialogTexture") : nullptr));
+  }();
+  if (Enable) Enable(Page, ETDT_ENABLETAB);
+}
 
 constexpr char SettingsKey[] = "Software\\Vellumix";
 constexpr char DialogKey[] = "Software\\Vellumix\\TOptionDlg";
@@ -149,7 +164,7 @@ void TOptionDlg::CreatePages() {
     FPages[I] = CreateDialogParamA(Instance, MAKEINTRESOURCEA(PageTemplates[I]), Handle(),
                                    PageProc, 0);
     if (!FPages[I]) throw std::runtime_error("Cannot create the options dialog's pages");
-    EnableThemeDialogTexture(FPages[I], ETDT_ENABLETAB);
+    GiveTabBackground(FPages[I]);
     SetWindowPos(FPages[I], Previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     Previous = FPages[I];
   }

@@ -100,10 +100,10 @@ TEST(CacheSystem, TheMainWindowsEnumeratorUsesTheSystemLibrary) {
   const TWinInetApi& Api = SystemWinInet().Api();
   HMODULE WinInet = GetModuleHandleA("wininet.dll");
   ASSERT_NE(WinInet, nullptr);
-  EXPECT_EQ(reinterpret_cast<FARPROC>(Api.FindFirstUrlCacheEntryExA),
-            GetProcAddress(WinInet, "FindFirstUrlCacheEntryExA"));
-  EXPECT_EQ(reinterpret_cast<FARPROC>(Api.DeleteUrlCacheEntryA),
-            GetProcAddress(WinInet, "DeleteUrlCacheEntryA"));
+  auto Address = [](auto Function) { return reinterpret_cast<void*>(Function); };
+  EXPECT_EQ(Address(Api.FindFirstUrlCacheEntryExA),
+            Address(GetProcAddress(WinInet, "FindFirstUrlCacheEntryExA")));
+  EXPECT_EQ(Address(Api.DeleteUrlCacheEntryA), Address(GetProcAddress(WinInet, "DeleteUrlCacheEntryA")));
 }
 
 class History : public ::testing::Test {};

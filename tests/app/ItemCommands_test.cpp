@@ -146,7 +146,9 @@ TEST_F(ItemCommandTest, AllItemsClearsOnlyWhenTheAnswerIsYes) {
     F.ActionClearExecute(IDC_CLEARALL);
     WaitSweep();
     const std::string Case = std::string(C.Stored ? C.Stored : "missing") + "/" + std::to_string(C.Answer);
-    if (Question) EXPECT_TRUE(Question->Answered()) << Case;
+    if (Question) {
+      EXPECT_TRUE(Question->Answered()) << Case;
+    }
     EXPECT_EQ(Exists(Temp["a.txt"]), !C.Cleared) << Case;
     EXPECT_EQ(F.Action->Messages.size(), C.Cleared ? 13u : 1u) << Case << "\n" << Log();
     EXPECT_NE(Log().find(" earlier "), std::string::npos) << Case << ": the pane shows the log";
