@@ -44,6 +44,24 @@ protected:
     ASSERT_TRUE(Reg.OpenKey(Settings, true));
     Reg.WriteBool(Name, Value);
   }
+  // The program's main window once it has settled and has the keyboard; null if it never did.
+  static HWND StartInForeground(TProgram& P) {
+    HWND Main = P.WaitWindow("TMainForm");
+    if (!Main || !P.Settled(Main)) return nullptr;
+    SetForegroundWindow(Main);
+    return WaitUntil([&] { return GetForegroundWindow() == Main; }) ? Main : nullptr;
+  }
+  // An address typed into the browser, for the Location Bar item to clear.
+  static constexpr char TypedUrls[] = "Software\\Microsoft\\Internet Explorer\\TypedURLs";
+  static void SeedTypedUrl() {
+    TRegistry Reg;
+    ASSERT_TRUE(Reg.OpenKey(TypedUrls, true));
+    Reg.WriteString("url1", "http://example.invalid/");
+  }
+  static bool TypedUrlsCleared() {
+    TRegistry Reg;
+    return Reg.OpenKeyReadOnly(TypedUrls) && Reg.GetValueNames().empty();
+  }
   static HWND ExitButton(HWND Main) { return GetDlgItem(GetDlgItem(Main, SpeedBarId), ExitId); }
   // Presses Exit and waits for the program to end.
   static void PressExit(TProgram& P, HWND Main) {
@@ -249,11 +267,8 @@ TEST_F(ProgramTest, TheIeArgumentOffersToCloseBrowserWindows) {
 TEST_F(ProgramTest, F12EndsTheProgram) {
   NotFirstStart();
   TProgram P(Exe());
-  HWND Main = P.WaitWindow("TMainForm");
+  HWND Main = StartInForeground(P);
   ASSERT_TRUE(Main);
-  ASSERT_TRUE(P.Settled(Main));
-  SetForegroundWindow(Main);
-  ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == Main; }));
   // xdotool is a Linux program; Wine starts it like any other.
   TProgram Key("Z:\\usr\\bin\\xdotool", "key F12");
   EXPECT_TRUE(P.WaitExit());
@@ -264,13 +279,8 @@ TEST_F(ProgramTest, F10ShredsTheChosenItemsAndSaysSoInTheLog) {
   Set("DelTempFiles", true);
   Set("KeepTempFiles", false);
   Set("DelLocationBar", true);
-  const std::string TypedUrls = "Software\\Microsoft\\Internet Explorer\\TypedURLs";
   TScratchKeys Scratch{{HKEY_CURRENT_USER, TypedUrls}};
-  {
-    TRegistry Reg;
-    ASSERT_TRUE(Reg.OpenKey(TypedUrls, true));
-    Reg.WriteString("url1", "http://example.invalid/");
-  }
+  ASSERT_NO_FATAL_FAILURE(SeedTypedUrl());
   // The program's temporary folder is a tree of this test's own.
   TTempTree Temp("F10.tmp");
   Temp.File("a.txt");
@@ -278,11 +288,8 @@ TEST_F(ProgramTest, F10ShredsTheChosenItemsAndSaysSoInTheLog) {
   TEnvVar Tmp("TMP", Temp.Path()), TempVar("TEMP", Temp.Path());
 
   TProgram P(Exe());
-  HWND Main = P.WaitWindow("TMainForm");
+  HWND Main = StartInForeground(P);
   ASSERT_TRUE(Main);
-  ASSERT_TRUE(P.Settled(Main));
-  SetForegroundWindow(Main);
-  ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == Main; }));
   TProgram Key("Z:\\usr\\bin\\xdotool", "key F10");
 
   HWND Memo = GetDlgItem(Main, MemoId);
@@ -296,9 +303,7 @@ TEST_F(ProgramTest, F10ShredsTheChosenItemsAndSaysSoInTheLog) {
   EXPECT_NE(Log.find("Succeeded in delete Location Bar."), std::string::npos) << Log;
   EXPECT_EQ(GetFileAttributesA(Temp["a.txt"].c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(GetFileAttributesA(Temp["sub"].c_str()), INVALID_FILE_ATTRIBUTES);
-  TRegistry Reg;
-  ASSERT_TRUE(Reg.OpenKey(TypedUrls, false));
-  EXPECT_TRUE(Reg.GetValueNames().empty());
+  EXPECT_TRUE(TypedUrlsCleared());
   PressExit(P, Main);
 }
 
@@ -307,11 +312,8 @@ TEST_F(ProgramTest, F10ShredsTheChosenItemsAndSaysSoInTheLog) {
 TEST_F(ProgramTest, F11OpensTheOptionsAndEnterSavesWhatTheKeyboardTicked) {
   NotFirstStart();
   TProgram P(Exe());
-  HWND Main = P.WaitWindow("TMainForm");
+  HWND Main = StartInForeground(P);
   ASSERT_TRUE(Main);
-  ASSERT_TRUE(P.Settled(Main));
-  SetForegroundWindow(Main);
-  ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == Main; }));
   TProgram(R"(Z:\usr\bin\xdotool)", "key F11").WaitExit();
   HWND Dialog = P.WaitWindow("#32770", true, "Options Dialog");
   ASSERT_TRUE(Dialog);
@@ -336,23 +338,15 @@ TEST_F(ProgramTest, F11OpensTheOptionsAndEnterSavesWhatTheKeyboardTicked) {
 TEST_F(ProgramTest, ItemShortcutsClearTheirItemsWhateverTheSettingsSay) {
   NotFirstStart();
   Set("KeepTempFiles", false);  // the age rule would keep the file made just now
-  const std::string TypedUrls = "Software\\Microsoft\\Internet Explorer\\TypedURLs";
   TScratchKeys Scratch{{HKEY_CURRENT_USER, TypedUrls}};
-  {
-    TRegistry Reg;
-    ASSERT_TRUE(Reg.OpenKey(TypedUrls, true));
-    Reg.WriteString("url1", "http://example.invalid/");
-  }
+  ASSERT_NO_FATAL_FAILURE(SeedTypedUrl());
   TTempTree Temp("Shortcuts.tmp");
   Temp.File("a.txt");
   TEnvVar Tmp("TMP", Temp.Path()), TempVar("TEMP", Temp.Path());
 
   TProgram P(Exe());
-  HWND Main = P.WaitWindow("TMainForm");
+  HWND Main = StartInForeground(P);
   ASSERT_TRUE(Main);
-  ASSERT_TRUE(P.Settled(Main));
-  SetForegroundWindow(Main);
-  ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == Main; }));
   TProgram(R"(Z:\usr\bin\xdotool)", "key shift+l ctrl+shift+r ctrl+shift+t").WaitExit();
 
   HWND Memo = GetDlgItem(Main, MemoId);
@@ -362,9 +356,26 @@ TEST_F(ProgramTest, ItemShortcutsClearTheirItemsWhateverTheSettingsSay) {
   EXPECT_TRUE(WaitUntil([&] { return WindowText(Memo).find("ecent") != std::string::npos; }))
       << WindowText(Memo);
   EXPECT_TRUE(WaitUntil([&] { return GetFileAttributesA(Temp["a.txt"].c_str()) == INVALID_FILE_ATTRIBUTES; }));
-  TRegistry Reg;
-  ASSERT_TRUE(Reg.OpenKey(TypedUrls, false));
-  EXPECT_TRUE(Reg.GetValueNames().empty());
+  EXPECT_TRUE(TypedUrlsCleared());
+  PressExit(P, Main);
+}
+
+// A second start while the first-start greeting is up waits for the greeting:
+// the main window comes only after it has been answered.
+TEST_F(ProgramTest, ASecondStartDuringTheGreetingLeavesTheGreetingFirst) {
+  TProgram P(Exe());
+  HWND Box = P.WaitWindow("#32770", true, "Vellumix");
+  ASSERT_TRUE(Box);
+  TProgram Second(Exe());
+  EXPECT_TRUE(Second.WaitExit());
+  // The second start's posted message comes after the messages sent meanwhile:
+  // a few sent and answered ones make sure it has been taken.
+  for (int I = 0; I < 3; ++I) ASSERT_TRUE(P.Settled(Box));
+  for (HWND Main : P.Windows("TMainForm")) EXPECT_FALSE(IsWindowVisible(Main));
+  EXPECT_TRUE(IsWindowVisible(Box));
+  SendMessageA(GetDlgItem(Box, IDOK), BM_CLICK, 0, 0);
+  HWND Main = P.WaitWindow("TMainForm");
+  ASSERT_TRUE(Main);
   PressExit(P, Main);
 }
 
