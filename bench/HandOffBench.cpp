@@ -12,6 +12,8 @@
 #include "win/Application.h"
 #include "win/Shell.h"
 
+#include "BenchTree.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -22,30 +24,6 @@
 #include <vector>
 
 namespace {
-
-double Now() {
-  static LARGE_INTEGER Frequency = [] {
-    LARGE_INTEGER F;
-    QueryPerformanceFrequency(&F);
-    return F;
-  }();
-  LARGE_INTEGER C;
-  QueryPerformanceCounter(&C);
-  return static_cast<double>(C.QuadPart) / Frequency.QuadPart;
-}
-
-void MakeTree(const std::string& Root, int Folders, int Files) {
-  CreateDirectoryA(Root.c_str(), nullptr);
-  for (int F = 0; F < Folders; ++F) {
-    std::string Folder = Root + "\\folder" + std::to_string(F);
-    CreateDirectoryA(Folder.c_str(), nullptr);
-    for (int I = 0; I < Files; ++I) {
-      std::string Path = Folder + "\\file" + std::to_string(I) + ".tmp";
-      HANDLE H = CreateFileA(Path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-      if (H != INVALID_HANDLE_VALUE) CloseHandle(H);
-    }
-  }
-}
 
 void RemoveTree(const std::string& Path) {
   WIN32_FIND_DATAA E;

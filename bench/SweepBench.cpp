@@ -17,6 +17,8 @@
 #include "win/Shell.h"
 #include "win/WidePath.h"
 
+#include "BenchTree.h"
+
 #include <windows.h>
 #include <psapi.h>
 
@@ -26,30 +28,6 @@
 #include <string>
 
 namespace {
-
-double Now() {
-  static const LARGE_INTEGER Frequency = [] {
-    LARGE_INTEGER F;
-    QueryPerformanceFrequency(&F);
-    return F;
-  }();
-  LARGE_INTEGER C;
-  QueryPerformanceCounter(&C);
-  return static_cast<double>(C.QuadPart) / Frequency.QuadPart;
-}
-
-void MakeTree(const std::string& Root, int Folders, int Files) {
-  CreateDirectoryA(Root.c_str(), nullptr);
-  for (int F = 0; F < Folders; ++F) {
-    const std::string Folder = Root + "\\folder" + std::to_string(F);
-    CreateDirectoryA(Folder.c_str(), nullptr);
-    for (int I = 0; I < Files; ++I) {
-      const std::string Path = Folder + "\\file" + std::to_string(I) + ".tmp";
-      HANDLE H = CreateFileA(Path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-      if (H != INVALID_HANDLE_VALUE) CloseHandle(H);
-    }
-  }
-}
 
 // The floor: one thread that finds and deletes.
 void PlainDelete(const std::wstring& Folder) {
