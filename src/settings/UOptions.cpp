@@ -4,15 +4,41 @@
 #include "win/Application.h"
 #include "win/Registry.h"
 #include "win/Shell.h"
+#include "win/SystemLibrary.h"
 
 #include <uxtheme.h>
-
-#include "win/SystemLibrary.h"
 
 #include <cmath>
 #include <cstring>
 
 namespace {
+
+// The boxes that show the settings switches, in the order they are filled.
+struct TBoxSwitch {
+  int Id;
+  bool TOption::*Switch;
+};
+constexpr TBoxSwitch BoxSwitches[] = {
+    {IDC_CBXAUTORUN, &TOption::Autorun},
+    {IDC_CBXMINRUN, &TOption::MinRun},
+    {IDC_CBXTRAYICON, &TOption::ShowTrayIconOnly},
+    {IDC_CBXGRADIENTMENU, &TOption::GradientMenu},
+    {IDC_CBXCDROM, &TOption::EjectCdrom},
+    {IDC_CBXINTERNETTEMP, &TOption::DelInetTemp},
+    {IDC_CBXCOOKIE, &TOption::DelCookie},
+    {IDC_CBXHISTRORY, &TOption::DelHistory},
+    {IDC_CBXADDRESS, &TOption::DelLocationBar},
+    {IDC_CBXGOOGLEHISTORY, &TOption::DelGoogleHistory},
+    {IDC_CBXRECENTDOC, &TOption::ClearRecentDoc},
+    {IDC_CBXDELPHI5, &TOption::ClearDelphiRecentDoc},
+    {IDC_CBXVB6, &TOption::ClearVbRecentDoc},
+    {IDC_CBXVC6, &TOption::ClearVcRecentDoc},
+    {IDC_CBXREALPLY, &TOption::ClearRlpRecentDoc},
+    {IDC_CBXMSMEDIAPLY, &TOption::ClearWmpRecentDoc},
+    {IDC_CBXTEMPFILES, &TOption::DelTempFiles},
+    {IDC_CBXKEEPTEMPFILES, &TOption::KeepTempFiles},
+    {IDC_CBXRECYCLE, &TOption::EmptyRecycleBin},
+};
 
 // The tab control's own background behind a page, where visual styles are in
 // use. uxtheme.dll is loaded from the system folder when first needed: it is
@@ -237,26 +263,8 @@ void TOptionDlg::FormCreate() {
     SendMessageA(Item(IDC_PAGECONTROL), TCM_DELETEITEM, BlinderPage, 0);
 
   if (TOption* O = FHost.Option) {
-    SetChecked(IDC_CBXAUTORUN, O->Autorun);
-    SetChecked(IDC_CBXMINRUN, O->MinRun);
-    SetChecked(IDC_CBXTRAYICON, O->ShowTrayIconOnly);
-    SetChecked(IDC_CBXGRADIENTMENU, O->GradientMenu);
-    SetChecked(IDC_CBXCDROM, O->EjectCdrom);
-    SetChecked(IDC_CBXINTERNETTEMP, O->DelInetTemp);
-    SetChecked(IDC_CBXCOOKIE, O->DelCookie);
-    SetChecked(IDC_CBXHISTRORY, O->DelHistory);
-    SetChecked(IDC_CBXADDRESS, O->DelLocationBar);
-    SetChecked(IDC_CBXGOOGLEHISTORY, O->DelGoogleHistory);
+    for (const TBoxSwitch& Box : BoxSwitches) SetChecked(Box.Id, O->*Box.Switch);
     O->DelInternetCache = false;
-    SetChecked(IDC_CBXRECENTDOC, O->ClearRecentDoc);
-    SetChecked(IDC_CBXDELPHI5, O->ClearDelphiRecentDoc);
-    SetChecked(IDC_CBXVB6, O->ClearVbRecentDoc);
-    SetChecked(IDC_CBXVC6, O->ClearVcRecentDoc);
-    SetChecked(IDC_CBXREALPLY, O->ClearRlpRecentDoc);
-    SetChecked(IDC_CBXMSMEDIAPLY, O->ClearWmpRecentDoc);
-    SetChecked(IDC_CBXTEMPFILES, O->DelTempFiles);
-    SetChecked(IDC_CBXKEEPTEMPFILES, O->KeepTempFiles);
-    SetChecked(IDC_CBXRECYCLE, O->EmptyRecycleBin);
   }
 
   FEnableBlinder = RegisterWindowMessageA("Enable Blinder");
@@ -370,27 +378,10 @@ void TOptionDlg::OKBtnClick() {
 
   TOption* O = FHost.Option;
   if (!O) return;
-  O->Autorun = Checked(IDC_CBXAUTORUN);
-  O->MinRun = Checked(IDC_CBXMINRUN);
-  O->ShowTrayIconOnly = Checked(IDC_CBXTRAYICON);
-  O->GradientMenu = Checked(IDC_CBXGRADIENTMENU);
-  O->EjectCdrom = Checked(IDC_CBXCDROM);
-  O->DelInetTemp = Checked(IDC_CBXINTERNETTEMP);
-  O->DelCookie = Checked(IDC_CBXCOOKIE);
-  O->DelHistory = Checked(IDC_CBXHISTRORY);
-  O->DelLocationBar = Checked(IDC_CBXADDRESS);
-  O->DelGoogleHistory = Checked(IDC_CBXGOOGLEHISTORY);
+  for (const TBoxSwitch& Box : BoxSwitches) O->*Box.Switch = Checked(Box.Id);
   O->DelInternetCache = false;
-  O->ClearRecentDoc = Checked(IDC_CBXRECENTDOC);
-  O->ClearDelphiRecentDoc = Checked(IDC_CBXDELPHI5);
-  O->ClearVbRecentDoc = Checked(IDC_CBXVB6);
-  O->ClearVcRecentDoc = Checked(IDC_CBXVC6);
-  O->ClearRlpRecentDoc = Checked(IDC_CBXREALPLY);
-  O->ClearWmpRecentDoc = Checked(IDC_CBXMSMEDIAPLY);
-  O->EmptyRecycleBin = Checked(IDC_CBXRECYCLE);
-  O->DelTempFiles = Checked(IDC_CBXTEMPFILES);
   // Without the sweep the box is greyed and means nothing: the safe value stays.
-  O->KeepTempFiles = O->DelTempFiles ? Checked(IDC_CBXKEEPTEMPFILES) : true;
+  if (!O->DelTempFiles) O->KeepTempFiles = true;
   O->Save();
 }
 
