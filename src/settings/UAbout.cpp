@@ -26,9 +26,7 @@ void TAboutBox::FormCreate() {
 }
 
 void TAboutBox::SetBoldFont(int PixelHeight) {
-  TGdiObject Old = std::move(FBold);  // the label lets go of it first
-  FBold.reset(CreatePixelFont("MS Shell Dlg 2", PixelHeight, FW_BOLD));
-  SendMessageA(Item(IDC_PRODUCTNAME), WM_SETFONT, reinterpret_cast<WPARAM>(FBold.get()), TRUE);
+  ::SetBoldFont(Item(IDC_PRODUCTNAME), FBold, PixelHeight);
 }
 
 void TAboutBox::ProductNameClick() { ShellOpen(Handle(), HomePageUrl); }

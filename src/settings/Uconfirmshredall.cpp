@@ -46,9 +46,7 @@ void TDlgConfirmShredAll::FormCreate() {
 }
 
 void TDlgConfirmShredAll::SetBoldFont(int PixelHeight) {
-  TGdiObject Old = std::move(FBold);  // the label lets go of it first
-  FBold.reset(CreatePixelFont("MS Shell Dlg 2", PixelHeight, FW_BOLD));
-  SendMessageA(Item(IDC_CONFIRMLABEL), WM_SETFONT, reinterpret_cast<WPARAM>(FBold.get()), TRUE);
+  ::SetBoldFont(Item(IDC_CONFIRMLABEL), FBold, PixelHeight);
 }
 
 void TDlgConfirmShredAll::YesBtnClick() {

@@ -1,6 +1,7 @@
 #include "win/Dialog.h"
 
 #include "win/Application.h"
+#include "win/Window.h"
 
 #include <utility>
 
@@ -106,4 +107,10 @@ std::string ResourceData(int Id) {
     Text += Data[I];
   }
   return Text;
+}
+
+void SetBoldFont(HWND Label, TGdiObject& Font, int PixelHeight) {
+  TGdiObject Old = std::move(Font);
+  Font.reset(CreatePixelFont("MS Shell Dlg 2", PixelHeight, FW_BOLD));
+  SendMessageA(Label, WM_SETFONT, reinterpret_cast<WPARAM>(Font.get()), TRUE);
 }

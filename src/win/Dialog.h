@@ -8,6 +8,8 @@
 // passes the application's message hook. No exception leaves the dialog
 // procedure: it is shown in the application's error box.
 
+#include "win/Handle.h"
+
 #include <windows.h>
 
 #include <string>
@@ -57,3 +59,7 @@ private:
 std::string ResourceText(UINT Id);
 // Loads an RCDATA resource of the program as text, its line ends made CR LF.
 std::string ResourceData(int Id);
+
+// Gives a label of a dialog the dialog font in bold at PixelHeight, kept in
+// Font; the label lets go of the font it had before that font is freed.
+void SetBoldFont(HWND Label, TGdiObject& Font, int PixelHeight);
