@@ -17,6 +17,7 @@
 // Menus and accelerators
 #define IDM_MAIN 100
 #define IDA_MAIN 100
+#define IDM_TRAY 110
 
 // Item commands (ID = tag)
 #define IDC_IECACHE 101
@@ -53,6 +54,13 @@
 #define IDC_FAQ 404
 #define IDC_HOMEPAGE 405
 #define IDC_ABOUT 406
+
+// The notification-area icon's menu
+#define IDC_TRAYRESTORE 410
+#define IDC_TRAYSHRED 411
+#define IDC_TRAYOPTIONS 412
+#define IDC_TRAYHELP 413
+#define IDC_TRAYEXIT 414
 
 // Hints of the pop-up menus (string table)
 #define IDS_MENUMODE 500

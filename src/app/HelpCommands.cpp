@@ -40,8 +40,7 @@ void TMainForm::OptionActionExecute() {
     ~TAfter() {
       Form->OptionDlg = nullptr;
       Form->UpdateMenuChecks();
-      ShowWindow(Application.Handle(),
-                 Form->Option && Form->Option->ShowTrayIconOnly ? SW_HIDE : SW_SHOWNA);
+      Form->ApplyTaskbarRule();
     }
   } After{this};
   Dialog.ShowModal(Handle());

@@ -130,7 +130,7 @@ void TMainForm::mnuOptionExecute(int Tag) {
       break;
     case IDC_TRAYICON:
       Option->ShowTrayIconOnly = Value;
-      ShowWindow(Application.Handle(), Value ? SW_HIDE : SW_SHOWNA);
+      ApplyTaskbarRule();
       break;
     case IDC_GRADIENTMENU:
       XPMenu.SetGradient(Value);
@@ -144,10 +144,4 @@ void TMainForm::mnuOptionExecute(int Tag) {
   }
   if (Checks) SetMenuCheck(Tag, Value);
   Option->Save();
-}
-
-bool TMainForm::ScheduleAtStart() {
-  TRegistry Reg(HKEY_CURRENT_USER);
-  return Reg.OpenKeyReadOnly("Software\\Vellumix\\TOptionDlg") &&
-         Reg.ReadString("CBxScheduleStart_Checked").value_or("") == "True";
 }

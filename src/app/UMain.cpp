@@ -78,6 +78,7 @@ TMainForm::TMainForm(const std::string& FirstArg) : FDpi(ScreenPixelsPerInch()) 
   Timer.Attach(Handle(), ScheduleTimerId);
   CreateControls();
   CreateScanner();
+  CreateTrayIcon();
   // Like any creation handler, a failure is shown and the window still comes up.
   Guarded([&] { FormCreate(FirstArg); });
   FReady = true;
@@ -190,7 +191,10 @@ void TMainForm::FormCreate(const std::string& FirstArg) {
   Option = std::make_unique<TOption>();
   Option->KeyPath = SettingsKey;
   Option->Load();
+  Timer.SetEnabled(ScheduleEnabled());
   UpdateMenuChecks();
+  // Started with Windows: the start-up run, before the window is first shown.
+  if (FirstArg == "run" && ScheduleAtStart()) StartActionExecute();
 }
 
 void TMainForm::LaunchCompanion() {
@@ -242,28 +246,13 @@ void TMainForm::AppMessage(MSG& Msg, bool& Handled) {
   if (!FReady) return;
   // A second start: bring this instance forward. The broadcast reaches each of
   // our top-level windows, so this runs several times; every step is idempotent.
-  // While a modal box is up the main window is disabled and cannot take the
-  // focus; it still comes forward.
-  // The application first: it shows again a window that minimising hid. The
-  // show handler (and its placement restore, which may minimise the window
-  // or move it back) runs only for a window never shown.
-  Application.Restore();
-  if (!Shown())
-    Show();
-  else if (!IsWindowVisible(Handle()))
-    ShowWindow(Handle(), SW_SHOW);
-  SetForegroundWindow(Handle());
-  if (IsIconic(Handle()) || IsZoomed(Handle())) ShowWindow(Handle(), SW_RESTORE);
-  WindowState = TWindowState::wsNormal;
-  SetWindowPos(Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-  if (IsWindowEnabled(Handle())) SetFocus(Handle());
+  BringForward();
   Handled = true;
 }
 
 void TMainForm::OnShow() {
   FormPlacement.Restore();
-  // The taskbar button belongs to the application window.
-  ShowWindow(Application.Handle(), Option && Option->ShowTrayIconOnly ? SW_HIDE : SW_SHOWNA);
+  ApplyTaskbarRule();
 }
 
 void TMainForm::UpdateAppearance() {
@@ -466,7 +455,7 @@ void TMainForm::FormResize() {
 
 void TMainForm::Command(int Id) {
   switch (Id) {
-    case IDC_START:  // toolbar, F10, Shred > User Defined
+    case IDC_START: case IDC_TRAYSHRED:  // toolbar, F10, Shred > User Defined, the icon's menu
       StartActionExecute();
       break;
     case IDC_IECACHE: case IDC_IEHISTORY: case IDC_IECOOKIE: case IDC_IEURL:
@@ -480,14 +469,17 @@ void TMainForm::Command(int Id) {
     case IDC_EJECTCDROM:
       mnuOptionExecute(Id);
       break;
-    case IDC_EXIT:
+    case IDC_EXIT: case IDC_TRAYEXIT:
       ExitActionExecute();
       break;
-    case IDC_OPTION:
+    case IDC_OPTION: case IDC_TRAYOPTIONS:
       OptionActionExecute();
       break;
-    case IDC_HELPCONTENTS:
+    case IDC_HELPCONTENTS: case IDC_TRAYHELP:
       HelpContents1Execute();
+      break;
+    case IDC_TRAYRESTORE:
+      mnuRestoreClick();
       break;
     case IDC_FAQ:
       mnuFAQClick();
@@ -562,11 +554,18 @@ LRESULT TMainForm::OnMessage(UINT Msg, WPARAM WParam, LPARAM LParam) {
       UpdateAppearance();
       break;
     case WM_SYSCOMMAND:
-      if ((WParam & 0xFFF0) == SC_MINIMIZE) {
-        Application.Minimize();
-        return 0;
-      }
+      if (WMSysCommand(WParam)) return 0;
       break;
+    case WM_TIMER:
+      if (WParam == ScheduleTimerId) TimerTimer();
+      return 0;
+    case WM_QUERYENDSESSION:
+      return WMQueryEndSession();
+    case WM_ENDSESSION:
+      // The session ends: close as on Exit, so the placement is saved and the
+      // companion told. Windows may end the process any time after this.
+      if (WParam) Close();
+      return 0;
     case WM_CLOSE:
       if (FClosed) return 0;
       FClosed = true;

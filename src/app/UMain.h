@@ -5,6 +5,7 @@
 
 #include "actions/ActionUnit.h"
 #include "appearance/MenuPainter.h"
+#include "base/Schedule.h"
 #include "appearance/SpeedBar.h"
 #include "iecache/IECache.h"
 #include "scan/FScanner.h"
@@ -15,10 +16,12 @@
 #include "win/Form.h"
 #include "win/Handle.h"
 #include "win/Timer.h"
+#include "win/TrayIcon.h"
 
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -68,8 +71,6 @@ public:
   void mnuOptionExecute(int Tag);
   // An option item's check mark, also of the items hidden from the menu.
   bool MenuChecked(int Tag) const;
-  // The start-up schedule is on (the options dialog's stored box).
-  static bool ScheduleAtStart();
 
   // Folder sweeps. Every sweep waits for the one before it.
   void WaitForScanner();
@@ -107,9 +108,34 @@ public:
   void UpdateMenuChecks();
   void ExitActionExecute() { Close(); }
 
+  // The schedule (Schedule.cpp): the options dialog's stored choices, read
+  // anew each time; anything unreadable reads as off, the kind as daily.
+  static bool ScheduleEnabled();
+  static bool ScheduleAtShutdown();
+  static bool ScheduleAtStart();
+  static int ScheduleKind();
+  static std::optional<TDateTime> ScheduleTime();
   // The schedule timer: one tick a second while the schedule is on.
   static constexpr UINT_PTR ScheduleTimerId = 1;
   TTimer Timer;
+  void TimerTimer();
+  // The local time the timer goes by; the system's clock unless a test sets one.
+  std::function<SYSTEMTIME()> Clock;
+  // Windows asks whether the session may end: runs the shutdown schedule and
+  // the tray eject, and always agrees.
+  LRESULT WMQueryEndSession();
+
+  // The notification-area icon and the window states (Tray.cpp).
+  TTrayIcon TrayIcon;
+  HMENU PopupMenu = nullptr;
+  void TrayIconMouseDown();
+  void mnuRestoreClick();
+  // True when the command was handled (minimised to the notification area).
+  bool WMSysCommand(WPARAM Command);
+  static int ReadTipTimes();
+  static void IncTipTimes();
+  // The taskbar button shows unless the program keeps to the notification area.
+  void ApplyTaskbarRule();
   // The open options dialog and About box, while they are open.
   TOptionDlg* OptionDlg = nullptr;
   TAboutBox* AboutBox = nullptr;
@@ -132,6 +158,9 @@ private:
   void CreateFonts();
   void LayOutSpeedButtons();
   void CreateScanner();
+  void CreateTrayIcon();
+  // Restores, shows and focuses the main window, from any state.
+  void BringForward();
   // Runs Command framed by the busy state, which is left however it ends.
   void RunBusy(const std::function<void()>& Command);
   void RunItems();
@@ -168,4 +197,5 @@ private:
   bool FClosed = false;
   bool FReady = false;  // creation has ended
   std::map<int, bool> FHiddenChecks;  // check marks of option items not in the menu
+  std::optional<SYSTEMTIME> FLastTick;  // the second the schedule last looked at
 };

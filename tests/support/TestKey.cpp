@@ -37,6 +37,13 @@ void TTestKey::SetString(const std::string& Value, const std::string& Data,
             ERROR_SUCCESS);
 }
 
+void TTestKey::SetBinary(const std::string& Value, const void* Data, std::size_t Size,
+                         const std::string& Key) const {
+  ASSERT_EQ(SHSetValueA(HKEY_CURRENT_USER, Full(Key).c_str(), Value.c_str(), REG_BINARY, Data,
+                        static_cast<DWORD>(Size)),
+            ERROR_SUCCESS);
+}
+
 std::optional<std::uint32_t> TTestKey::Dword(const std::string& Value, const std::string& Key) const {
   DWORD Type = 0, Data = 0, Size = sizeof Data;
   if (SHGetValueA(HKEY_CURRENT_USER, Full(Key).c_str(), Value.c_str(), &Type, &Data, &Size) !=

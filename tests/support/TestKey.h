@@ -24,6 +24,8 @@ public:
   // Raw access that bypasses the code under test.
   void SetDword(const std::string& Value, std::uint32_t Data, const std::string& Key = "") const;
   void SetString(const std::string& Value, const std::string& Data, const std::string& Key = "") const;
+  void SetBinary(const std::string& Value, const void* Data, std::size_t Size,
+                 const std::string& Key = "") const;
   void CreateKey(const std::string& Key = "") const;
   std::optional<std::uint32_t> Dword(const std::string& Value, const std::string& Key = "") const;
   std::optional<std::string> String(const std::string& Value, const std::string& Key = "") const;

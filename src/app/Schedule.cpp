@@ -1,0 +1,84 @@
+// The schedule: the timed runs, the run at start-up and the run when Windows
+// ends the session, as chosen on the options dialog's schedule page.
+#include "app/UMain.h"
+
+#include "settings/UOptions.h"
+#include "win/Registry.h"
+
+namespace {
+
+constexpr char DialogKey[] = "Software\\Vellumix\\TOptionDlg";
+
+// A box of the options dialog, stored as "True" or "False"; exactly "True" is on.
+bool StoredBox(const char* Name) {
+  TRegistry Reg(HKEY_CURRENT_USER);
+  return Reg.OpenKeyReadOnly(DialogKey) && Reg.ReadString(Name).value_or("") == "True";
+}
+
+SYSTEMTIME LocalNow() {
+  SYSTEMTIME Now;
+  GetLocalTime(&Now);
+  return Now;
+}
+
+bool SameSecond(const SYSTEMTIME& A, const SYSTEMTIME& B) {
+  return A.wYear == B.wYear && A.wMonth == B.wMonth && A.wDay == B.wDay && A.wHour == B.wHour &&
+         A.wMinute == B.wMinute && A.wSecond == B.wSecond;
+}
+
+}  // namespace
+
+bool TMainForm::ScheduleEnabled() { return StoredBox("CBxSchedule_Checked"); }
+bool TMainForm::ScheduleAtShutdown() { return StoredBox("CBxScheduleShut_Checked"); }
+bool TMainForm::ScheduleAtStart() { return StoredBox("CBxScheduleStart_Checked"); }
+
+int TMainForm::ScheduleKind() {
+  TRegistry Reg(HKEY_CURRENT_USER);
+  if (!Reg.OpenKeyReadOnly(DialogKey)) return skDaily;
+  auto Index = Reg.ReadInteger("ScheduleItemindex");
+  return Index ? static_cast<std::int32_t>(*Index) : skDaily;
+}
+
+std::optional<TDateTime> TMainForm::ScheduleTime() {
+  TRegistry Reg(HKEY_CURRENT_USER);
+  if (!Reg.OpenKeyReadOnly(DialogKey)) return std::nullopt;
+  auto Data = Reg.ReadBinary("DateTimePicker_Time");
+  TDateTime Time;
+  if (!Data || !DecodeOleDate(*Data, Time)) return std::nullopt;
+  return Time;
+}
+
+void TMainForm::TimerTimer() {
+  const SYSTEMTIME Now = Clock ? Clock() : LocalNow();
+  // Due just after the next whole second, so that every second is looked at.
+  Timer.Rearm(MsToNextTick(Now.wMilliseconds));
+  // A tick that came early, in a second already looked at, starts nothing more.
+  if (FLastTick && SameSecond(*FLastTick, Now)) return;
+  FLastTick = Now;
+
+  if (!ScheduleEnabled() || !Idle) return;
+  const int Kind = ScheduleKind();
+  std::optional<TTimeOfDay> Start;
+  if (Kind == skDaily)
+    if (auto Time = ScheduleTime()) Start = TimeOfDay(*Time);
+  if (!ScheduleDue(Kind, {Now.wHour, Now.wMinute, Now.wSecond}, Start)) return;
+  // Framed by a busy state of its own around the run's: the idle flag reads
+  // true again during the run, so a tick of a later matching second may start
+  // a run inside this one while it waits for a sweep.
+  RunBusy([this] { StartActionExecute(); });
+}
+
+LRESULT TMainForm::WMQueryEndSession() {
+  // Windows is waiting: a failure is not shown, as a box would hold up the end
+  // of the session, and it never vetoes it.
+  try {
+    if (ScheduleAtShutdown()) StartActionExecute();
+    // The last sweep of the run is not waited for: the session may end first.
+  } catch (const std::exception&) {
+  }
+  try {
+    if (Option && Action && Option->EjectCdrom) Action->EjectCdromTray(true);
+  } catch (const std::exception&) {
+  }
+  return 1;
+}
