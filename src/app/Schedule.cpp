@@ -77,7 +77,10 @@ LRESULT TMainForm::WMQueryEndSession() {
   } catch (const std::exception&) {
   }
   try {
-    if (Option && Action && Option->EjectCdrom) Action->EjectCdromTray(true);
+    if (!Closing() && Option->EjectCdrom) {
+      Action->EjectCdromTray(true);
+      RefreshMemo();
+    }
   } catch (const std::exception&) {
   }
   return 1;

@@ -82,6 +82,7 @@ TMainForm::TMainForm(const std::string& FirstArg) : FDpi(ScreenPixelsPerInch()) 
   // Like any creation handler, a failure is shown and the window still comes up.
   Guarded([&] { FormCreate(FirstArg); });
   FReady = true;
+  PostMessageA(Handle(), AddTrayIconMessage, 0, 0);
 }
 
 TMainForm::~TMainForm() {
@@ -556,6 +557,9 @@ LRESULT TMainForm::OnMessage(UINT Msg, WPARAM WParam, LPARAM LParam) {
     case WM_SYSCOMMAND:
       if (WMSysCommand(WParam)) return 0;
       break;
+    case AddTrayIconMessage:
+      TrayIcon.Add();
+      return 0;
     case WM_TIMER:
       if (WParam == ScheduleTimerId) TimerTimer();
       return 0;

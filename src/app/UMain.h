@@ -126,7 +126,9 @@ public:
   LRESULT WMQueryEndSession();
 
   // The notification-area icon and the window states (Tray.cpp).
+  // The icon is there from creation; the shell shows it once the message loop runs.
   TTrayIcon TrayIcon;
+  static constexpr UINT AddTrayIconMessage = WM_APP + 10;
   HMENU PopupMenu = nullptr;
   void TrayIconMouseDown();
   void mnuRestoreClick();

@@ -40,6 +40,9 @@ void TTrayIcon::Create(HICON Icon, const std::string& Tip) {
   // Never shown: a pop-up without size, not a message-only window, which would
   // miss the shell's broadcast.
   CreateHandle({"TTrayIconWindow", 0}, WS_EX_TOOLWINDOW, WS_POPUP, "", 0, 0, 0, 0, nullptr);
+}
+
+void TTrayIcon::Add() {
   NOTIFYICONDATAA D = Data();
   FAdded = Notify(NIM_ADD, D);
 }
@@ -114,8 +117,7 @@ LRESULT TTrayIcon::OnMessage(UINT Msg, WPARAM WParam, LPARAM LParam) {
   }
   if (Msg == FTaskbarCreated && FTaskbarCreated) {
     // The shell started again and knows no icons: ours goes back.
-    NOTIFYICONDATAA D = Data();
-    FAdded = Notify(NIM_ADD, D);
+    Add();
     return 0;
   }
   if (Msg == WM_MENUSELECT) {

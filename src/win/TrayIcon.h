@@ -19,8 +19,11 @@ public:
   TTrayIcon() = default;
   ~TTrayIcon() override;
 
-  // Creates the icon's window and adds the icon with its tool tip.
+  // Creates the icon's window; Add shows the icon. Adding waits for the shell,
+  // which serves the messages other programs send meanwhile: a window that
+  // must not be reached half-made adds its icon once its message loop runs.
   void Create(HICON Icon, const std::string& Tip);
+  void Add();
   // The shell shows the icon (it accepted it, and still has it).
   bool Added() const noexcept { return FAdded; }
   // The hidden window the icon's messages come to.

@@ -69,12 +69,7 @@ protected:
 
   // The settings switches, in the settings key, before the window loads them.
   void Switches(std::initializer_list<const char*> On, bool KeepTempFiles = false) {
-    for (const char* Name : {"DelInetTemp", "DelCookie", "DelHistory", "DelLocationBar",
-                             "DelInternetCache", "DelGoogleHistory", "ClearRecentDoc",
-                             "ClearDelphiRecentDoc", "ClearVbRecentDoc", "ClearVcRecentDoc",
-                             "ClearRlpRecentDoc", "ClearWmpRecentDoc", "DelTempFiles",
-                             "KeepTempFiles", "EmptyRecycleBin", "Autorun", "MinRun",
-                             "ShowTrayIconOnly", "GradientMenu", "EjectCdrom"})
+    for (const char* Name : SettingSwitches)
       Key.SetDword(Name, 0, "Software\\Vellumix");
     for (const char* Name : On) Key.SetDword(Name, 1, "Software\\Vellumix");
     Key.SetDword("KeepTempFiles", KeepTempFiles, "Software\\Vellumix");

@@ -36,6 +36,7 @@ protected:
 
 TEST_F(TrayTest, TheIconIsThereFromCreationAndComesBackWithTheShell) {
   TMainForm& F = CreateForm();
+  Pump();
   ASSERT_TRUE(F.TrayIcon.Added());
   EXPECT_TRUE(ShellHasIcon());
   EXPECT_FALSE(F.Visible()) << "the icon needs no window";

@@ -179,7 +179,7 @@ TEST_F(PlantedDlls, NeitherLoadedByTheProgram) {
     TRegistry Reg;
     ASSERT_TRUE(Reg.OpenKey("Software\\Vellumix", true));
     Reg.WriteString("FirstTime", "1");
-    Reg.WriteBool("EjectCdrom", true);
+    for (const char* Name : SettingSwitches) Reg.WriteBool(Name, std::string(Name) == "EjectCdrom");
   }
   ASSERT_TRUE(CreateDirectoryA(HomePath("cdrom-r").c_str(), nullptr));
 
@@ -194,8 +194,10 @@ TEST_F(PlantedDlls, NeitherLoadedByTheProgram) {
   DWORD_PTR Answer = 0;
   ASSERT_TRUE(SendMessageTimeoutA(Main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, &Answer));
   EXPECT_EQ(Answer, 1u);
+  EXPECT_NE(WindowText(GetDlgItem(Main, 600)).find("Eject CD-"), std::string::npos)  // the log pane
+      << WindowText(GetDlgItem(Main, 600));
   const std::string Winmm = ModulePath(P.Pid(), "winmm.dll");
-  EXPECT_TRUE(Winmm.empty() || Winmm == SystemFolder() + "winmm.dll") << Winmm;
+  EXPECT_EQ(Winmm, SystemFolder() + "winmm.dll");
 
   PostMessageA(Main, WM_CLOSE, 0, 0);
   ASSERT_TRUE(P.WaitExit());

@@ -20,11 +20,6 @@ namespace {
 
 constexpr char Settings[] = "Software\\Vellumix";
 constexpr int MemoId = 600, SpeedBarId = 601, StatusLineId = 603, ExitId = 403;
-const char* const Switches[] = {
-    "DelInetTemp", "DelCookie", "DelHistory", "DelLocationBar", "DelInternetCache",
-    "DelGoogleHistory", "ClearRecentDoc", "ClearDelphiRecentDoc", "ClearVbRecentDoc",
-    "ClearVcRecentDoc", "ClearRlpRecentDoc", "ClearWmpRecentDoc", "DelTempFiles", "KeepTempFiles",
-    "EmptyRecycleBin", "Autorun", "MinRun", "ShowTrayIconOnly", "GradientMenu", "EjectCdrom"};
 
 class ProgramTest : public ::testing::Test {
 protected:
@@ -37,7 +32,7 @@ protected:
     TRegistry Reg;
     ASSERT_TRUE(Reg.OpenKey(Settings, true));
     Reg.WriteString("FirstTime", "1");
-    for (const char* Name : Switches) Reg.WriteBool(Name, std::string(Name) == "KeepTempFiles");
+    for (const char* Name : SettingSwitches) Reg.WriteBool(Name, std::string(Name) == "KeepTempFiles");
   }
   static void Set(const char* Name, bool Value) {
     TRegistry Reg;
@@ -92,7 +87,7 @@ TEST_F(ProgramTest, FirstStartGreetsWritesDefaultsAndShowsTheWindow) {
 
   TRegistry Reg;
   ASSERT_TRUE(Reg.OpenKey(Settings, false));
-  for (const char* Name : Switches)
+  for (const char* Name : SettingSwitches)
     EXPECT_EQ(Reg.ReadInteger(Name), std::string(Name) == "KeepTempFiles" ? 1u : 0u) << Name;
   EXPECT_EQ(Reg.ReadInteger("ConfirmShredAll"), 1u);
   EXPECT_EQ(Reg.ReadString("FirstTime"), "1");
@@ -376,6 +371,47 @@ TEST_F(ProgramTest, ASecondStartDuringTheGreetingLeavesTheGreetingFirst) {
   HWND Main = P.WaitWindow("TMainForm");
   ASSERT_TRUE(Main);
   PressExit(P, Main);
+}
+
+// Left in the notification area with a daily schedule, never opened: the
+// items are cleared at the set time, and again when the session ends.
+TEST_F(ProgramTest, HiddenInTheTrayItClearsAtTheDailyTimeAndWhenTheSessionEnds) {
+  NotFirstStart();
+  Set("ShowTrayIconOnly", true);
+  Set("MinRun", true);
+  Set("DelLocationBar", true);
+  SeedTypedUrl();
+  // A few seconds from now, on some other day: only the time of day counts.
+  SYSTEMTIME Now;
+  GetLocalTime(&Now);
+  const int At = (Now.wHour * 3600 + Now.wMinute * 60 + Now.wSecond + 12) % 86400;
+  const double Time = 36000.0 + At / 86400.0;
+  {
+    TRegistry Dialog;
+    ASSERT_TRUE(Dialog.OpenKey(std::string(Settings) + "\\TOptionDlg", true));
+    Dialog.WriteString("CBxSchedule_Checked", "True");
+    Dialog.WriteString("CBxScheduleShut_Checked", "True");
+    Dialog.WriteInteger("ScheduleItemindex", 2);
+    Dialog.WriteBinary("DateTimePicker_Time", &Time, sizeof Time);
+  }
+
+  TProgram P(Exe());
+  HWND Main = P.WaitWindow("TMainForm", false);
+  ASSERT_TRUE(Main);
+  ASSERT_TRUE(P.Settled(Main));
+  EXPECT_FALSE(TypedUrlsCleared()) << "not before its time";
+  EXPECT_TRUE(WaitUntil([] { return TypedUrlsCleared(); }, 40s));
+  EXPECT_FALSE(IsWindowVisible(Main));
+
+  // The session ends: the shutdown run, then the program closes.
+  SeedTypedUrl();
+  DWORD_PTR Answer = 0;
+  ASSERT_TRUE(SendMessageTimeoutA(Main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL,
+                                  20000, &Answer));
+  EXPECT_EQ(Answer, 1u);
+  EXPECT_TRUE(TypedUrlsCleared());
+  SendMessageTimeoutA(Main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 20000, &Answer);
+  EXPECT_TRUE(P.WaitExit());
 }
 
 }  // namespace

@@ -9,6 +9,14 @@
 #include <utility>
 #include <vector>
 
+// The settings' switches. The settings object stops reading at the first one
+// missing, so a test that sets one sets them all.
+inline constexpr const char* SettingSwitches[] = {
+    "DelInetTemp", "DelCookie", "DelHistory", "DelLocationBar", "DelInternetCache",
+    "DelGoogleHistory", "ClearRecentDoc", "ClearDelphiRecentDoc", "ClearVbRecentDoc",
+    "ClearVcRecentDoc", "ClearRlpRecentDoc", "ClearWmpRecentDoc", "DelTempFiles", "KeepTempFiles",
+    "EmptyRecycleBin", "Autorun", "MinRun", "ShowTrayIconOnly", "GradientMenu", "EjectCdrom"};
+
 // A Linux path as Wine's Z: drive shows it.
 std::string DosPath(std::string_view UnixPath);
 // A path below the throwaway HOME of the test run, through Z:.
