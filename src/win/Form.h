@@ -5,11 +5,16 @@
 #include "win/Application.h"
 #include "win/Window.h"
 
+#include <string>
+
 enum class TWindowState { wsNormal, wsMinimized, wsMaximized };
 enum class TPosition { poDesigned, poDesktopCenter };
 
 class TForm : public TWindow {
 public:
+  // The form's component name ("MainForm"), by which the components it holds
+  // name it in their messages.
+  std::string Name;
   // Applied by the next Show().
   TWindowState WindowState = TWindowState::wsNormal;
   TPosition Position = TPosition::poDesigned;
