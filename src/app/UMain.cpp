@@ -66,7 +66,10 @@ TMainForm::TMainForm(const std::string& FirstArg) : FDpi(ScreenPixelsPerInch()) 
     FDpi = Dpi;
     CreateFonts();
   }
+  Name = "MainForm";
   Position = TPosition::poDesktopCenter;
+  ALScreenSnap = std::make_unique<TALScreenSnap>(this);
+  ALScreenSnap->Threshold = 20;
   Application.MainForm = Handle();
   Application.OnShowMainForm = [this] {
     WindowState = TWindowState::wsNormal;

@@ -4,6 +4,7 @@
 // folder list).
 
 #include "actions/ActionUnit.h"
+#include "appearance/ALScreenSnap.h"
 #include "appearance/MenuPainter.h"
 #include "base/Schedule.h"
 #include "appearance/SpeedBar.h"
@@ -60,6 +61,8 @@ public:
   HWND StatusBar = nullptr;     // 3 pixels high: receives the hints
   HWND dfsStatusBar = nullptr;  // the visible status line: text and two lights
   TMenuPainter XPMenu;
+  // Snaps the window to the screen's edges when the user lets go of it nearby.
+  std::unique_ptr<TALScreenSnap> ALScreenSnap;
 
   // The Shred run: every item whose switch is on, in a fixed order.
   void StartActionExecute();

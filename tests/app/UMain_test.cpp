@@ -372,4 +372,29 @@ TEST_F(MainFormTest, MovingToAScreenOfAnotherScaleRescalesFontsAndLayout) {
   EXPECT_EQ(Height(F.Handle()), Suggested.bottom - Suggested.top);
 }
 
+// Let go of near an edge, the window snaps to it; 20 pixels is near.
+TEST_F(MainFormTest, TheWindowSnapsToTheScreenEdgesWithinTwentyPixels) {
+  TMainForm& F = Create();
+  F.Show();
+  Pump();
+  F.ALScreenSnap->TaskbarRect = [](RECT&) { return false; };  // the whole screen
+  auto LetGoAt = [&](int Left, int Top) {
+    SetWindowPos(F.Handle(), nullptr, Left, Top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    SendMessageA(F.Handle(), WM_EXITSIZEMOVE, 0, 0);
+    RECT R;
+    GetWindowRect(F.Handle(), &R);
+    return std::pair{R.left, R.top};
+  };
+  EXPECT_EQ(LetGoAt(19, 100), std::pair(0L, 100L));
+  EXPECT_EQ(LetGoAt(20, 100), std::pair(20L, 100L));
+  EXPECT_EQ(LetGoAt(-40, -5), std::pair(0L, 0L));
+  try {
+    TALScreenSnap Second(&F);
+    ADD_FAILURE() << "a second snapping component was made";
+  } catch (const Exception& E) {
+    EXPECT_STREQ(E.what(), "TALScreenSnap component cannot be duplicated in MainForm");
+  }
+  EXPECT_EQ(LetGoAt(5, 100), std::pair(0L, 100L)) << "the first still snaps";
+}
+
 }  // namespace
