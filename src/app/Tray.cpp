@@ -18,7 +18,8 @@ constexpr int MaxTipTimes = 3;
 
 void TMainForm::CreateTrayIcon() {
   HINSTANCE Instance = GetModuleHandleA(nullptr);
-  PopupMenu = GetSubMenu(LoadMenuA(Instance, MAKEINTRESOURCEA(IDM_TRAY)), 0);
+  FTrayMenu.reset(LoadMenuA(Instance, MAKEINTRESOURCEA(IDM_TRAY)));
+  PopupMenu = GetSubMenu(FTrayMenu.get(), 0);
   SetMenuDefaultItem(PopupMenu, IDC_TRAYRESTORE, FALSE);
   TrayIcon.PopupMenu = PopupMenu;
   TrayIcon.OnMouseDown = [this](UINT) { TrayIconMouseDown(); };

@@ -6,8 +6,8 @@
 #include "actions/ActionUnit.h"
 #include "appearance/ALScreenSnap.h"
 #include "appearance/MenuPainter.h"
-#include "base/Schedule.h"
 #include "appearance/SpeedBar.h"
+#include "base/Schedule.h"
 #include "iecache/IECache.h"
 #include "scan/FScanner.h"
 #include "settings/FormStorage.h"
@@ -132,7 +132,7 @@ public:
   // The icon is there from creation; the shell shows it once the message loop runs.
   TTrayIcon TrayIcon;
   static constexpr UINT AddTrayIconMessage = WM_APP + 10;
-  HMENU PopupMenu = nullptr;
+  HMENU PopupMenu = nullptr;  // the first pop-up of FTrayMenu
   void TrayIconMouseDown();
   void mnuRestoreClick();
   // True when the command was handled (minimised to the notification area).
@@ -198,6 +198,7 @@ private:
   HCURSOR FWaitCursor = nullptr;  // the system wait cursor, shown while busy
   HCURSOR FScreenCursor = nullptr;
   HACCEL FAccelerators = nullptr;
+  TMenu FTrayMenu;
   std::string FHint;  // the text held by StatusBar's owner-drawn panel
   bool FClosed = false;
   bool FReady = false;  // creation has ended
