@@ -403,15 +403,16 @@ TEST_F(ProgramTest, HiddenInTheTrayItClearsAtTheDailyTimeAndWhenTheSessionEnds) 
   EXPECT_TRUE(WaitUntil([] { return TypedUrlsCleared(); }, 40s));
   EXPECT_FALSE(IsWindowVisible(Main));
 
-  // The session ends: the shutdown run, then the program closes.
+  // The session ends, as Wine ends it: the shutdown run, then the program closes.
   SeedTypedUrl();
-  DWORD_PTR Answer = 0;
-  ASSERT_TRUE(SendMessageTimeoutA(Main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL,
-                                  20000, &Answer));
-  EXPECT_EQ(Answer, 1u);
+  char System[MAX_PATH];
+  GetSystemDirectoryA(System, MAX_PATH);
+  TProgram EndSession(std::string(System) + "\\wineboot.exe", "--end-session");
+  ASSERT_TRUE(EndSession.WaitExit(60s));
+  EXPECT_EQ(EndSession.ExitCode(), 0u) << "nothing held up the end of the session";
   EXPECT_TRUE(TypedUrlsCleared());
-  SendMessageTimeoutA(Main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 20000, &Answer);
-  EXPECT_TRUE(P.WaitExit());
+  ASSERT_TRUE(P.WaitExit());
+  EXPECT_EQ(P.ExitCode(), 0u);
 }
 
 }  // namespace
