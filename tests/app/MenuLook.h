@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <ostream>
 #include <vector>
 
 // The drop-down menus of Window's menu bar and their sub-menus.
@@ -104,3 +105,27 @@ public:
 private:
   std::vector<DWORD> FPixels;
 };
+
+// How a drop-down shows: with the gradient (a background brush, and its first
+// item painted at its left edge in another colour than the menu colour), plain
+// (neither), or a mix of both, which is a fault.
+enum class TLook { Gradient, Plain, Mixed };
+inline void PrintTo(TLook Look, std::ostream* Out) {
+  *Out << (Look == TLook::Gradient ? "gradient" : Look == TLook::Plain ? "plain" : "mixed");
+}
+
+// The look of each drop-down of Owner's menu bar.
+inline std::vector<TLook> MenuLooks(HWND Owner) {
+  std::vector<TLook> Looks;
+  for (HMENU Menu : DropDowns(Owner)) {
+    MENUINFO Info{sizeof Info};
+    Info.fMask = MIM_BACKGROUND;
+    GetMenuInfo(Menu, &Info);
+    TDrawnItem First(Owner, Menu, 0);
+    const bool Tinted = First.OwnerDrawn && First.Pixel(0, First.Height / 2) != GetSysColor(COLOR_MENU);
+    Looks.push_back(Info.hbrBack && Tinted    ? TLook::Gradient
+                    : !Info.hbrBack && !Tinted ? TLook::Plain
+                                               : TLook::Mixed);
+  }
+  return Looks;
+}
