@@ -110,6 +110,7 @@ void TMainForm::DpiChanged(int Dpi, const RECT& Suggested) {
   SendMessageA(Memo, WM_SETFONT, reinterpret_cast<WPARAM>(FMemoFont.get()), TRUE);
   SpeedBar.SetFont(static_cast<HFONT>(FFormFont.get()));
   LayOutSpeedButtons();
+  XPMenu.Refresh(Dpi);
   SetWindowPos(Handle(), nullptr, Suggested.left, Suggested.top, Suggested.right - Suggested.left,
                Suggested.bottom - Suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
   FormResize();
@@ -301,7 +302,7 @@ void TMainForm::UpdateMenuChecks() {
   SetMenuCheck(IDC_GRADIENTMENU, Option->GradientMenu);
   SetMenuCheck(IDC_TRAYICON, Option->ShowTrayIconOnly);
   SetMenuCheck(IDC_EJECTCDROM, Option->EjectCdrom);
-  XPMenu.Attach(Menu);
+  XPMenu.Attach(Menu, FDpi);
   XPMenu.SetGradient(Option->GradientMenu);
 }
 
@@ -523,11 +524,19 @@ LRESULT TMainForm::OnMessage(UINT Msg, WPARAM WParam, LPARAM LParam) {
       }
       return 0;
     }
+    case WM_MEASUREITEM:
+      if (XPMenu.MeasureItem(*reinterpret_cast<MEASUREITEMSTRUCT*>(LParam))) return TRUE;
+      break;
     case WM_DRAWITEM:
       if (WParam == IDC_STATUSBAR) {
         StatusBarDrawPanel(*reinterpret_cast<const DRAWITEMSTRUCT*>(LParam));
         return TRUE;
       }
+      if (XPMenu.DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(LParam))) return TRUE;
+      break;
+    case WM_MENUCHAR:
+      if (LRESULT Answer = XPMenu.MenuChar(LOWORD(WParam), reinterpret_cast<HMENU>(LParam)))
+        return Answer;
       break;
     case WM_SETCURSOR:
       if (LOWORD(LParam) == HTCLIENT && SetCursorFor(reinterpret_cast<HWND>(WParam))) return TRUE;
@@ -556,6 +565,7 @@ LRESULT TMainForm::OnMessage(UINT Msg, WPARAM WParam, LPARAM LParam) {
       break;
     case WM_SETTINGCHANGE:
       UpdateAppearance();
+      XPMenu.Refresh(FDpi);  // the menu font may have changed
       break;
     case WM_SYSCOMMAND:
       if (WMSysCommand(WParam)) return 0;

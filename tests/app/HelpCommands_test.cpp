@@ -2,6 +2,7 @@
 // commands and the About box, with the real main window in this process.
 #include "app/UMain.h"
 
+#include "app/MenuLook.h"
 #include "base/WebPages.h"
 #include "resource.h"
 #include "support/TestKey.h"
@@ -10,6 +11,7 @@
 #include "win/Shell.h"
 #include "win/ShellOpen.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -169,9 +171,11 @@ TEST_F(HelpCommandsTest, OptionsFollowTheCompanionWhileOpenAndOKAppliesAtOnce) {
     FollowedOff = WaitUntil([&] { return !Ticked(Blinder); });
     SendMessageA(Box(IDC_CBXSCHEDULE), BM_CLICK, 0, 0);
     SendMessageA(Box(IDC_CBXTRAYICON), BM_CLICK, 0, 0);
+    SendMessageA(Box(IDC_CBXGRADIENTMENU), BM_CLICK, 0, 0);
     PostMessageA(Dialog, WM_COMMAND, IDOK, 0);
   });
   EXPECT_FALSE(F.Timer.Enabled());
+  EXPECT_THAT(MenuLooks(F.Handle()), ::testing::Each(TLook::Plain));
   SendMessageA(F.Handle(), WM_COMMAND, IDC_OPTION, 0);
   Driver.join();
   ASSERT_TRUE(Found);
@@ -182,6 +186,7 @@ TEST_F(HelpCommandsTest, OptionsFollowTheCompanionWhileOpenAndOKAppliesAtOnce) {
   EXPECT_TRUE(F.Option->ShowTrayIconOnly);
   EXPECT_TRUE(GetMenuState(GetMenu(F.Handle()), IDC_TRAYICON, MF_BYCOMMAND) & MF_CHECKED);
   EXPECT_FALSE(IsWindowVisible(Application.Handle()));
+  EXPECT_THAT(MenuLooks(F.Handle()), ::testing::Each(TLook::Gradient));
   TRegistry Reg;
   ASSERT_TRUE(Reg.OpenKey("Software\\Vellumix", false));
   EXPECT_EQ(Reg.ReadInteger("ShowTrayIconOnly"), 1u);

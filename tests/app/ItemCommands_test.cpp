@@ -3,12 +3,14 @@
 #include "app/SweepFixture.h"
 
 #include "actions/ActionUnit.h"
+#include "app/MenuLook.h"
 #include "win/Registry.h"
 
 #include <optional>
 
 namespace {
 
+using ::testing::Each;
 using ::testing::EndsWith;
 
 class ItemCommandTest : public SweepTest {
@@ -194,6 +196,18 @@ TEST_F(ItemCommandTest, TogglesFlipTheSwitchTheCheckMarkAndSave) {
   RegDeleteKeyValueA(HKEY_CURRENT_USER, "Software\\Vellumix", "DelCookie");
   F.mnuOptionExecute(1005);
   EXPECT_EQ(Number("DelCookie"), 0u);
+}
+
+// The stored gradient shows in every drop-down as soon as the window is there,
+// and its menu item switches it off and on again.
+TEST_F(ItemCommandTest, TheGradientShowsAtStartUpWhenStoredAndFollowsItsToggle) {
+  Switches({"GradientMenu"});
+  TMainForm& F = CreateForm();
+  EXPECT_THAT(MenuLooks(F.Handle()), Each(TLook::Gradient));
+  F.mnuOptionExecute(IDC_GRADIENTMENU);
+  EXPECT_THAT(MenuLooks(F.Handle()), Each(TLook::Plain));
+  F.mnuOptionExecute(IDC_GRADIENTMENU);
+  EXPECT_THAT(MenuLooks(F.Handle()), Each(TLook::Gradient));
 }
 
 TEST_F(ItemCommandTest, AutorunRegistersTheProgramWithTheStartUpRunWhenScheduled) {

@@ -1,5 +1,6 @@
 #include "app/MainFormFixture.h"
 
+#include "app/MenuLook.h"
 #include "resource.h"
 #include "support/TestKey.h"
 #include "support/Windows.h"
@@ -9,7 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <set>
 
 namespace {
 
@@ -52,6 +55,54 @@ TEST_F(MainFormTest, CreationBuildsTheWindowAndLoadsTheSettings) {
   }
   GetMenuStringA(Menu, IDC_IECACHE, Caption, sizeof Caption, MF_BYCOMMAND);
   EXPECT_STREQ(Caption, "Cache\tShift+C");
+}
+
+// Every drop-down shows its shortcuts in one column, clear of the longest
+// label: each item drawn as it is when its menu opens, the shortcut found
+// after the blank stretch that parts it from the label.
+TEST_F(MainFormTest, EveryDropDownShowsItsShortcutsInOneColumnApartFromTheLabels) {
+  TMainForm& F = Create();
+  const int Gap = 2 * MenuCharWidth();  // wider than the space between two words
+  std::vector<HMENU> Menus = DropDowns(F.Handle());
+  ASSERT_EQ(Menus.size(), 6u);  // File, Shred, Internet, Documents, Options, Help
+  for (HMENU Menu : Menus) {
+    std::set<int> Columns;
+    std::string Items;
+    for (int I = 0, N = GetMenuItemCount(Menu); I < N; ++I) {
+      char Text[128] = {};
+      GetMenuStringA(Menu, I, Text, sizeof Text, MF_BYPOSITION);
+      if (!std::strchr(Text, '\t')) continue;
+      TDrawnItem Item(F.Handle(), Menu, I);
+      ASSERT_TRUE(Item.OwnerDrawn) << Text;
+      const int Column = Item.TextAfterGap(Gap);
+      EXPECT_GE(Column, 0) << "the shortcut runs into its label: " << Text;
+      Columns.insert(Column);
+      Items += std::string(Text) + " at " + std::to_string(Column) + "; ";
+    }
+    EXPECT_EQ(Columns.size(), 1u) << Items;
+  }
+}
+
+// The items are drawn by the program, so it also answers the keyboard: the
+// underlined letter of an item in an open menu chooses that item.
+TEST_F(MainFormTest, TheUnderlinedLetterInAnOpenMenuChoosesItsItem) {
+  TMainForm& F = Create();
+  HMENU Shred = GetSubMenu(GetMenu(F.Handle()), 1);
+  struct TCase {
+    HMENU Menu;
+    char Key;
+    LRESULT Answer;
+  };
+  for (TCase C : {TCase{Shred, 'd', MAKELRESULT(1, MNC_EXECUTE)},
+                  TCase{Shred, 'I', MAKELRESULT(0, MNC_EXECUTE)},
+                  TCase{GetSubMenu(Shred, 1), 'c', MAKELRESULT(7, MNC_EXECUTE)},  // V&C Projects
+                  TCase{GetSubMenu(Shred, 0), 'o', MAKELRESULT(2, MNC_EXECUTE)},  // C&ookies
+                  TCase{Shred, 'z', 0},
+                  TCase{GetMenu(F.Handle()), 's', 0}})  // the bar is the system's
+    EXPECT_EQ(SendMessageA(F.Handle(), WM_MENUCHAR, MAKEWPARAM(C.Key, MF_POPUP),
+                           reinterpret_cast<LPARAM>(C.Menu)),
+              C.Answer)
+        << C.Key;
 }
 
 TEST_F(MainFormTest, MinRunMakesTheWindowStartMinimised) {
@@ -358,6 +409,8 @@ TEST_F(MainFormTest, MovingToAScreenOfAnotherScaleRescalesFontsAndLayout) {
   const int Dpi = F.Dpi();
   const int MemoFont = FontHeight(F.Memo), ButtonFont = FontHeight(F.SpeedItemExit);
   const int Bar = Height(F.SpeedBar.Handle()), Button = Height(F.SpeedItemExit);
+  HMENU Shred = GetSubMenu(GetMenu(F.Handle()), 1);
+  const int Item = TDrawnItem(F.Handle(), Shred, 0).Height;
   RECT Suggested;
   GetWindowRect(F.Handle(), &Suggested);
   Suggested.right = Suggested.left + MulDiv(517, 144, 96);
@@ -370,6 +423,7 @@ TEST_F(MainFormTest, MovingToAScreenOfAnotherScaleRescalesFontsAndLayout) {
   EXPECT_EQ(Height(F.SpeedBar.Handle()), MulDiv(60, 144, 96)) << "was " << Bar;
   EXPECT_EQ(Height(F.SpeedItemExit), MulDiv(53, 144, 96)) << "was " << Button;
   EXPECT_EQ(Height(F.Handle()), Suggested.bottom - Suggested.top);
+  EXPECT_GT(TDrawnItem(F.Handle(), Shred, 0).Height, Item) << "menu items keep their size";
 }
 
 // Let go of near an edge, the window snaps to it; 20 pixels is near.
