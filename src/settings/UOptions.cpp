@@ -1,6 +1,7 @@
 #include "settings/UOptions.h"
 
 #include "base/DateTime.h"
+#include "base/Schedule.h"
 #include "win/Application.h"
 #include "win/Registry.h"
 #include "win/Shell.h"
@@ -286,16 +287,15 @@ void TOptionDlg::FormStorageRestorePlacement() {
                     SendMessageA(Schedule, CB_SETCURSEL, *Index, 0) != CB_ERR;
     double Time;
     auto Data = Reg.ReadBinary("DateTimePicker_Time");
-    if (Selected && Data && DecodeOleDate(*Data, Time)) {
+    std::optional<TTimeOfDay> Start;
+    if (Selected && Data && DecodeOleDate(*Data, Time)) Start = TimeOfDay(Time);
+    if (Start) {
       // Only the time of day is used; the picker keeps its own date.
-      double Day = std::fabs(Time - std::trunc(Time));
-      long long Ms = std::llround(Day * 86400000.0);
-      if (Ms >= 86400000) Ms = 86400000 - 1;
       HWND Picker = Control(IDC_DATETIMEPICKER);
       SYSTEMTIME Value = PickerTime(Picker);
-      Value.wHour = static_cast<WORD>(Ms / 3600000);
-      Value.wMinute = static_cast<WORD>(Ms / 60000 % 60);
-      Value.wSecond = static_cast<WORD>(Ms / 1000 % 60);
+      Value.wHour = static_cast<WORD>(Start->Hour);
+      Value.wMinute = static_cast<WORD>(Start->Minute);
+      Value.wSecond = static_cast<WORD>(Start->Second);
       Value.wMilliseconds = 0;
       SetPickerTime(Picker, Value);
       Read = true;

@@ -79,7 +79,7 @@ void TTrayIcon::Popup(POINT Where) {
   // The menu only closes on a click elsewhere when its owner is the foreground
   // window; the WM_NULL afterwards lets the next click on the icon open it again.
   SetForegroundWindow(Handle());
-  const UINT Id = TrackPopupMenuEx(PopupMenu, TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY,
+  const UINT Id = TrackPopupMenuEx(PopupMenu, TPM_RIGHTBUTTON | TPM_RETURNCMD,
                                    Where.x, Where.y, Handle(), nullptr);
   PostMessageA(Handle(), WM_NULL, 0, 0);
   if (Id && OnCommand) OnCommand(Id);
