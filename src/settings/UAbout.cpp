@@ -2,6 +2,7 @@
 
 #include "base/WebPages.h"
 #include "resource.h"
+#include "win/Shell.h"
 #include "win/ShellOpen.h"
 #include "win/Window.h"
 
@@ -19,10 +20,7 @@ void TAboutBox::FormCreate() {
   HICON Icon = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_VELLUMIX),
                                              IMAGE_ICON, 32, 32, LR_SHARED));
   SendMessageA(Item(IDC_PROGRAMICON), STM_SETICON, reinterpret_cast<WPARAM>(Icon), 0);
-  HDC Dc = GetDC(Handle());
-  int Ppi = GetDeviceCaps(Dc, LOGPIXELSY);
-  ReleaseDC(Handle(), Dc);
-  SetBoldFont(MulDiv(15, Ppi, 96));
+  SetBoldFont(MulDiv(15, WindowPixelsPerInch(Handle()), 96));  // designed at 96 pixels per inch
 }
 
 void TAboutBox::SetBoldFont(int PixelHeight) {

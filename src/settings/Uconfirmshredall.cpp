@@ -2,19 +2,12 @@
 
 #include "resource.h"
 #include "win/Registry.h"
+#include "win/Shell.h"
 #include "win/Window.h"
 
 namespace {
 
 constexpr char SettingsKey[] = "Software\\Vellumix";
-
-// Design sizes are for 96 pixels per inch.
-int Scaled(HWND Window, int Pixels) {
-  HDC Dc = GetDC(Window);
-  int Ppi = GetDeviceCaps(Dc, LOGPIXELSY);
-  ReleaseDC(Window, Dc);
-  return MulDiv(Pixels, Ppi, 96);
-}
 
 }  // namespace
 
@@ -42,7 +35,7 @@ void TDlgConfirmShredAll::FormCreate() {
   HICON Icon = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_VELLUMIX),
                                              IMAGE_ICON, 32, 32, LR_SHARED));
   SendMessageA(Item(IDC_IMAGE1), STM_SETICON, reinterpret_cast<WPARAM>(Icon), 0);
-  SetBoldFont(Scaled(Handle(), 13));
+  SetBoldFont(MulDiv(13, WindowPixelsPerInch(Handle()), 96));  // designed at 96 pixels per inch
 }
 
 void TDlgConfirmShredAll::SetBoldFont(int PixelHeight) {
