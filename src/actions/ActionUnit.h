@@ -54,6 +54,12 @@ struct TMciApi {
 };
 TMciApi SystemMci() noexcept;
 
+// Obtains Internet Explorer's history store (CoCreateInstance of
+// CLSID_UrlHistory, then IUrlHistoryStg2). COM must be initialised on the
+// calling thread.
+using TUrlHistoryFactory = HRESULT (*)(IUrlHistoryStg2** Store) noexcept;
+HRESULT SystemUrlHistory(IUrlHistoryStg2** Store) noexcept;
+
 namespace action_detail {
 inline void ReleaseInterface(IUrlHistoryStg2* Interface) noexcept { Interface->Release(); }
 }  // namespace action_detail
@@ -71,6 +77,9 @@ public:
   TIECache* IECache = nullptr;
   // The MCI functions EjectCdromTray uses.
   TMciApi Mci = SystemMci();
+  // Where DeleteHistory gets the history store from (Wine's store implements
+  // none of its methods, so tests give one of their own).
+  TUrlHistoryFactory HistoryStore = SystemUrlHistory;
 
   // Inserts "<time> <Msg> <Detail> " at the top of the log.
   bool AddMessage(const std::string& Msg, const std::string& Detail);

@@ -11,12 +11,13 @@ const std::string TypedUrls = "\\Software\\Microsoft\\Internet Explorer\\TypedUR
 const std::string ToolbarKey = "\\Software\\Google\\NavClient\\";
 
 DECLARE_EXCEPTION(ENoCacheEnumerator, Exception);
+DECLARE_EXCEPTION(ENoWinInet, Exception);
 DECLARE_EXCEPTION(EComError, Exception);
 
 void DeleteCacheEntries(TIECache* Cache, TSearchPattern Pattern) {
   if (!Cache) throw ENoCacheEnumerator("No URL-cache enumerator");
   Cache->SearchPattern = Pattern;
-  Cache->DeleteAll();
+  if (!Cache->DeleteAll()) throw ENoWinInet("WinINet could not be loaded");
 }
 
 void ReleaseUnknown(IUnknown* Object) noexcept { Object->Release(); }
@@ -24,6 +25,13 @@ using TUnknownRef = TUnique<handle_traits::NullIsInvalid<IUnknown*, ReleaseUnkno
 
 void Check(HRESULT Result, const char* What) {
   if (FAILED(Result)) throw EComError(What);
+}
+
+// Only a key that is not there: one that cannot be opened is no answer.
+bool KeyMissing(HKEY Root, const std::string& Path) {
+  TRegKey Key;
+  const char* Relative = Path.c_str() + (Path.starts_with('\\') ? 1 : 0);
+  return RegOpenKeyExA(Root, Relative, 0, KEY_READ, Key.put()) == ERROR_FILE_NOT_FOUND;
 }
 
 }  // namespace
@@ -51,25 +59,35 @@ void TAction::DeleteCookies(bool Enabled) {
 void TAction::DeleteHistory(bool Enabled) {
   if (!Enabled) return;
   try {
-    IUnknown* Raw = nullptr;
-    Check(CoCreateInstance(CLSID_UrlHistory, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
-                           IID_IUnknown, reinterpret_cast<void**>(&Raw)),
-          "URL history store not available");
-    TUnknownRef Object(Raw);
     IUrlHistoryStg2* History = nullptr;
-    Check(Object.get()->QueryInterface(IID_UrlHistoryStg2, reinterpret_cast<void**>(&History)),
-          "IUrlHistoryStg2 not supported");
+    Check(HistoryStore(&History), "URL history store not available");
     FUrlHistory.reset(History);
-    // What the store clears is its own business; only a raised failure counts.
-    FUrlHistory.get()->ClearHistory();
+    // The store's answer is the result: a store that could not clear (or, as
+    // under Wine, does not implement clearing) has not cleared anything.
+    Check(FUrlHistory.get()->ClearHistory(), "The history store did not clear the history");
     AddMessage("Succeeded in delete internet history.", "");
   } catch (...) {
     AddMessage("Delete internet history failed.", "");
   }
 }
 
+HRESULT SystemUrlHistory(IUrlHistoryStg2** Store) noexcept {
+  *Store = nullptr;
+  IUnknown* Raw = nullptr;
+  HRESULT Result = CoCreateInstance(CLSID_UrlHistory, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
+                                    IID_IUnknown, reinterpret_cast<void**>(&Raw));
+  if (FAILED(Result)) return Result;
+  TUnknownRef Object(Raw);
+  return Object.get()->QueryInterface(IID_UrlHistoryStg2, reinterpret_cast<void**>(Store));
+}
+
 void TAction::DeleteLocationBar(bool Enabled) {
   if (!Enabled) return;
+  // No list at all (a fresh profile) is a list already clear.
+  if (KeyMissing(HKEY_CURRENT_USER, TypedUrls)) {
+    AddMessage("Succeeded in delete Location Bar.", "");
+    return;
+  }
   try {
     ClearKeyValues(HKEY_CURRENT_USER, TypedUrls, true);
     AddMessage("Succeeded in delete Location Bar.", "");

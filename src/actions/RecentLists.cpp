@@ -2,7 +2,10 @@
 // Visual C++ 6, RealPlayer and Windows Media Player.
 #include "actions/ActionUnit.h"
 
+#include "engine/FolderGuard.h"
 #include "win/Registry.h"
+#include "win/Shell.h"
+#include "win/WidePath.h"
 
 #include <shlobj.h>
 
@@ -56,6 +59,19 @@ std::string RecentDocumentsFailure(DWORD ErrorCode) {
 
 void TAction::ClearRecentDocuments(bool Enabled) {
   if (!Enabled) return;
+  // The shell deletes the shortcuts in the folder its Recent value names:
+  // that folder passes the same guard as a swept one (a Recent value of "C:\"
+  // or of the Documents folder must not become a deletion there).
+  const std::string Recent = SpecialFolder(CSIDL_RECENT);
+  if (!Recent.empty() && GetFileAttributesW(WidePath(Recent).c_str()) != INVALID_FILE_ATTRIBUTES) {
+    const TFolderVerdict Verdict = CheckSweptFolder(Recent);
+    if (!Verdict.Allowed()) {
+      AddMessage("Did not clear recent documents: the Recent folder \"" + Recent + "\" is refused, as " +
+                     Verdict.Reason + ".",
+                 "");
+      return;
+    }
+  }
   try {
     // A null path empties the shell's list.
     SHAddToRecentDocs(SHARD_PATHA, nullptr);

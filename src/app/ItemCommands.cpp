@@ -68,9 +68,9 @@ void RunStep(TMainForm& Form, TStep Step) {
     case Vb: A.ClearVbRecent(true); break;
     case Vc: A.ClearVcRecent(true); break;
     case RecycleBin: A.ClearRecycleBin(true); break;
-    case CacheSweep: Form.HandOffFolder(SpecialFolder(CSIDL_INTERNET_CACHE)); break;
-    case HistorySweep: Form.HandOffFolder(SpecialFolder(CSIDL_HISTORY)); break;
-    case TempSweep: Form.HandOffFolder(TempFolder()); break;
+    case CacheSweep: Form.HandOffFolder(SpecialFolder(CSIDL_INTERNET_CACHE), CacheFolderName); break;
+    case HistorySweep: Form.HandOffFolder(SpecialFolder(CSIDL_HISTORY), HistoryFolderName); break;
+    case TempSweep: Form.HandOffFolder(TempFolder(), TempFolderName); break;
     case Refresh: Form.RefreshMemo(); break;
   }
 }

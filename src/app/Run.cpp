@@ -19,13 +19,14 @@ void TMainForm::SetWaitCursor(bool Busy) {
 }
 
 void TMainForm::SetBusy(bool Busy) {
-  // Inverted, not set: a command nested in another leaves the flag as it found it.
-  Idle = !Idle;
+  // A depth, so that the state shows busy from the first frame's start to its end.
   if (Busy) {
+    if (FBusyDepth++ > 0) return;
     SetWaitCursor(true);
     ShowLights(true);
     EnableWindow(SpeedItemStart, FALSE);
   } else {
+    if (FBusyDepth == 0 || --FBusyDepth > 0) return;
     EnableWindow(SpeedItemStart, TRUE);
     SetWaitCursor(false);
     ShowLights(false);
@@ -34,19 +35,43 @@ void TMainForm::SetBusy(bool Busy) {
 
 // ---- the Shred run
 
-void TMainForm::RunBusy(const std::function<void()>& Command) {
+bool TMainForm::RunBusy(const std::function<void()>& Command) {
+  // Runs never nest: a run or item command asked for while one works (a key,
+  // the icon's menu, the schedule, the end of the session, all served by the
+  // running command's waits) would sweep the same folders inside it.
+  if (!Idle()) {
+    SetHint(BusyHint);
+    return false;
+  }
   SetBusy(true);
   // Leaving the busy state is the command's clean-up: it happens however the
-  // command ends, also when an operation raises.
+  // command ends, also when an operation raises. A sweep still running then
+  // is stopped and waited for, so the lights never say idle while it deletes.
   struct TLeaveBusy {
     TMainForm& Form;
-    ~TLeaveBusy() { Form.SetBusy(false); }
+    ~TLeaveBusy() {
+      if (Form.Scanner.Busy()) {
+        Form.StopSweep();
+        Form.Scanner.WaitFor();
+      }
+      Form.SetBusy(false);
+    }
   };
   {
     TLeaveBusy Leave{*this};
     Command();
+    // The busy state lasts until the last sweep of the command has ended.
+    WaitForScanner();
+  }
+  if (FCloseRequested) {
+    // The window was asked to close while the command ran: now that nothing
+    // uses what closing frees, it closes.
+    FCloseRequested = false;
+    Close();
+    return true;
   }
   MemoChange();
+  return true;
 }
 
 void TMainForm::StartActionExecute() {
@@ -60,16 +85,16 @@ void TMainForm::RunItems() {
   Action->TrimMessages();
   if (Option->DelInetTemp) {
     Action->DeleteCache(true);
-    HandOffFolder(SpecialFolder(CSIDL_INTERNET_CACHE));
+    HandOffFolder(SpecialFolder(CSIDL_INTERNET_CACHE), CacheFolderName);
     if (Closing()) return;
   }
   if (Option->DelHistory) {
     Action->DeleteHistory(true);
-    HandOffFolder(SpecialFolder(CSIDL_HISTORY));
+    HandOffFolder(SpecialFolder(CSIDL_HISTORY), HistoryFolderName);
     if (Closing()) return;
   }
   if (Option->DelTempFiles) {
-    HandOffFolder(TempFolder());
+    HandOffFolder(TempFolder(), TempFolderName);
     if (Closing()) return;
   }
 
@@ -91,11 +116,4 @@ void TMainForm::RunItems() {
     if (Closing()) return;  // the operation may have processed messages
     RefreshMemo();
   }
-}
-
-void TMainForm::HandOffFolder(const std::string& Folder) {
-  WaitForScanner();
-  // A folder the shell cannot name is skipped: with an empty path the scanner
-  // would search the current folder.
-  if (!Folder.empty() && !Closing()) SweepFolder(Folder);
 }

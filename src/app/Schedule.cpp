@@ -56,24 +56,25 @@ void TMainForm::TimerTimer() {
   if (FLastTick && SameSecond(*FLastTick, Now)) return;
   FLastTick = Now;
 
-  if (!ScheduleEnabled() || !Idle) return;
+  if (!ScheduleEnabled() || !Idle()) return;
   const int Kind = ScheduleKind();
   std::optional<TTimeOfDay> Start;
   if (Kind == skDaily)
     if (auto Time = ScheduleTime()) Start = TimeOfDay(*Time);
   if (!ScheduleDue(Kind, {Now.wHour, Now.wMinute, Now.wSecond}, Start)) return;
-  // Framed by a busy state of its own around the run's: the idle flag reads
-  // true again during the run, so a tick of a later matching second may start
-  // a run inside this one while it waits for a sweep.
-  RunBusy([this] { StartActionExecute(); });
+  // The run's own busy state is enough: later ticks read busy until it ends.
+  StartActionExecute();
 }
 
-LRESULT TMainForm::WMQueryEndSession() {
+LRESULT TMainForm::WMQueryEndSession(LPARAM Flags) {
+  // A program closing us (an installer, through the restart manager) is no
+  // end of the session: nothing to clear, no disc to eject.
+  if (Flags & ENDSESSION_CLOSEAPP) return 1;
   // Windows is waiting: a failure is not shown, as a box would hold up the end
-  // of the session, and it never vetoes it.
+  // of the session, and it never vetoes it. A run already working is not
+  // started again.
   try {
     if (ScheduleAtShutdown()) StartActionExecute();
-    // The last sweep of the run is not waited for: the session may end first.
   } catch (const std::exception&) {
   }
   try {

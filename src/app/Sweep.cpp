@@ -1,17 +1,22 @@
-// The temporary-files sweep: the scanner reports every entry of a folder tree,
-// files are deleted as they are found, folders when the sweep ends.
+// The folder sweeps: the scanner reports every entry of a folder tree, files
+// are deleted as they are found, folders when the sweep ends.
 //
-// Nothing is ever deleted through a link: a junction, symbolic link or mount
-// point met in a swept tree is neither entered (the scanner sees to that) nor
-// removed, so what lies behind it stays. Failures are silent: a file in use or
-// protected simply stays.
+// Every swept folder passes the folder guard first. Nothing is ever deleted
+// through a link: a junction, symbolic link or mount point met in a swept
+// tree is neither entered (the scanner sees to that) nor removed, and every
+// deletion goes through a handle checked to be the entry that was found. A
+// file in use or protected simply stays, and is counted.
 #include "app/UMain.h"
 
+#include "engine/FolderGuard.h"
+#include "engine/SafeDelete.h"
+#include "win/FileHandle.h"
 #include "win/Shell.h"
 #include "win/WidePath.h"
 
 #include <algorithm>
 #include <optional>
+#include <vector>
 
 namespace {
 
@@ -27,10 +32,8 @@ ULONGLONG ToInteger(const FILETIME& Time) {
 // access times up to date, so a file written yesterday may look long unused).
 // Nothing when the entry cannot be found.
 std::optional<ULONGLONG> RecentUse(const std::wstring& Path, bool Folder) {
-  WIN32_FIND_DATAW Found;
-  TFindHandle Search(FindFirstFileExW(Path.c_str(), FindExInfoBasic, &Found, FindExSearchNameMatch,
-                                      nullptr, 0));
-  if (!Search) return std::nullopt;
+  WIN32_FILE_ATTRIBUTE_DATA Found;
+  if (!GetFileAttributesExW(Path.c_str(), GetFileExInfoStandard, &Found)) return std::nullopt;
   if (Folder) return ToInteger(Found.ftCreationTime);
   return std::max(ToInteger(Found.ftLastAccessTime), ToInteger(Found.ftLastWriteTime));
 }
@@ -45,24 +48,31 @@ bool OutOfUse(const std::wstring& Path, bool Folder) {
   return Used && Limit > *Used;
 }
 
-void DeleteFound(const std::wstring& Path) {
-  if (DeleteFileW(Path.c_str()) || GetLastError() != ERROR_ACCESS_DENIED) return;
-  // Read-only: normal attributes, then once more.
-  if (SetFileAttributesW(Path.c_str(), FILE_ATTRIBUTE_NORMAL)) DeleteFileW(Path.c_str());
+// The entries below Folder, links not entered; for the line of a sweep that
+// was stopped.
+std::uint64_t CountEntries(const std::string& Folder) {
+  std::uint64_t Count = 0;
+  std::vector<std::wstring> Pending{LongPath(Folder)};
+  while (!Pending.empty()) {
+    const std::wstring Path = std::move(Pending.back());
+    Pending.pop_back();
+    WIN32_FIND_DATAW Entry;
+    TFindHandle Search(FindFirstFileExW((Path + L"\\*").c_str(), FindExInfoBasic, &Entry,
+                                        FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
+    if (!Search) continue;
+    do {
+      const wchar_t* N = Entry.cFileName;
+      if (N[0] == L'.' && (N[1] == 0 || (N[1] == L'.' && N[2] == 0))) continue;
+      ++Count;
+      if ((Entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+          !(Entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        Pending.push_back(Path + L"\\" + N);
+    } while (FindNextFileW(Search.get(), &Entry));
+  }
+  return Count;
 }
 
-void RemoveFolder(const std::string& Folder) noexcept try {
-  const std::wstring Path = WidePath(Folder);
-  const DWORD Attributes = GetFileAttributesW(Path.c_str());
-  // Looked at again now: a folder replaced by a link since it was found stays.
-  if (Attributes == INVALID_FILE_ATTRIBUTES || !(Attributes & FILE_ATTRIBUTE_DIRECTORY) ||
-      (Attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-    return;
-  SetFileAttributesW(Path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  RemoveDirectoryW(Path.c_str());  // fails while something stayed inside
-} catch (...) {
-  // The folder stays.
-}
+std::string Quoted(const std::string& Text) { return std::string(1, '"').append(Text).append(1, '"'); }
 
 }  // namespace
 
@@ -91,7 +101,14 @@ void TMainForm::WaitForScanner() {
 
 void TMainForm::SweepFolder(const std::string& Folder) {
   Scanner.Directory = Folder;
+  FSweepStopped = false;
   Scanner.Execute();
+}
+
+void TMainForm::StopSweep() {
+  if (!Scanner.Busy()) return;
+  FSweepStopped = true;
+  Scanner.Stop();
 }
 
 void TMainForm::ScannerFileFound(const std::string& AName, const std::string& APath,
@@ -102,31 +119,65 @@ void TMainForm::ScannerFileFound(const std::string& AName, const std::string& AP
     if (!Option || !FoldersToRemove) return;
     if (AAttr & FILE_ATTRIBUTE_REPARSE_POINT) return;  // a link: left alone
     const std::string Path = PathJoin(APath, AName);
-    const std::wstring Wide = WidePath(Path);
+    const std::wstring Wide = LongPath(Path);
     const bool Folder = AAttr & FILE_ATTRIBUTE_DIRECTORY;
     // Recently used entries stay only in the temporary folder, and only when asked.
-    const bool AgeRule = Option->KeepTempFiles && Scanner.Directory == TempFolder();
+    const bool AgeRule = Option->KeepTempFiles && FSweepIsTemp;
     if (AgeRule && !OutOfUse(Wide, Folder)) return;
-    if (Folder)
+    if (Folder) {
       FoldersToRemove->insert(Path);
-    else
-      DeleteFound(Wide);
+      return;
+    }
+    switch (DeleteFoundFile(Wide)) {
+      case TRemoval::Removed: case TRemoval::Vanished: break;
+      default: ++FSweepStayed;
+    }
   } catch (...) {
     // Whatever fails here leaves the entry where it is; the sweep goes on.
+    ++FSweepStayed;
   }
 }
 
 void TMainForm::ScannerProcessDone(std::uint32_t, std::uint32_t) {
+  if (FSweepStopped) {
+    // Stopped on the way out: what was found stays as it is, and the log says
+    // how much of the tree is left.
+    if (FoldersToRemove) FoldersToRemove->clear();
+    if (Action)
+      Action->AddMessage("Sweep stopped: " + std::to_string(CountEntries(Scanner.Directory)) +
+                             " entries stayed in " + Quoted(Scanner.Directory) + ".",
+                         "");
+    return;
+  }
   if (FoldersToRemove) {
     // The sorted list holds every folder before its sub-folders: backwards
     // removes the deepest first, and the second pass retries what is left.
     for (auto It = FoldersToRemove->rbegin(); It != FoldersToRemove->rend(); ++It)
-      RemoveFolder(*It);
-    for (const std::string& Folder : *FoldersToRemove) RemoveFolder(Folder);
+      RemoveFoundFolder(LongPath(*It));
+    for (const std::string& Folder : *FoldersToRemove) RemoveFoundFolder(LongPath(Folder));
     FoldersToRemove->clear();
   }
-  if (Option && Action && Option->DelTempFiles && Scanner.Directory == TempFolder()) {
+  if (Option && Action && Option->DelTempFiles && FSweepIsTemp) {
     Action->AddMessage("Succeeded in delete temporary files.", "");
     RefreshMemo();
   }
+}
+
+void TMainForm::HandOffFolder(const std::string& Folder, const std::string& What) {
+  WaitForScanner();
+  if (Closing()) return;
+  const TFolderVerdict Verdict = CheckSweptFolder(Folder);
+  if (!Verdict.Allowed()) {
+    // Said in the log, and no line of success follows for a sweep that did not happen.
+    std::string Line("Did not sweep ");
+    if (!What.empty()) Line.append(What).append(Folder.empty() ? "" : " ");
+    if (What.empty() || !Folder.empty()) Line.append("\"").append(Folder).append("\"");
+    Line.append(": ").append(Verdict.Reason).append(".");
+    Action->AddMessage(Line, "");
+    RefreshMemo();
+    return;
+  }
+  FSweepIsTemp = Folder == TempFolder();
+  FSweepStayed = 0;
+  SweepFolder(Verdict.Folder);
 }

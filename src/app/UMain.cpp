@@ -3,6 +3,7 @@
 #include "resource.h"
 #include "win/Registry.h"
 #include "win/Shell.h"
+#include "win/WidePath.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -51,8 +52,10 @@ BOOL CALLBACK CloseBrowserWindow(HWND Window, LPARAM) {
 }  // namespace
 
 bool TTextLess::operator()(const std::string& A, const std::string& B) const {
-  return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, A.c_str(), -1, B.c_str(), -1) ==
-         CSTR_LESS_THAN;
+  // Compared as the UTF-8 text it is, not through the ANSI code page.
+  const std::wstring WA = Widen(A), WB = Widen(B);
+  return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, WA.c_str(), static_cast<int>(WA.size()),
+                        WB.c_str(), static_cast<int>(WB.size())) == CSTR_LESS_THAN;
 }
 
 TMainForm::TMainForm(const std::string& FirstArg) : FDpi(ScreenPixelsPerInch()) {
@@ -170,7 +173,6 @@ void TMainForm::FormCreate(const std::string& FirstArg) {
   Action = std::make_unique<TAction>();
   Action->IECache = &myIECache;
   ShowLights(false);
-  Idle = true;
   FWaitCursor = LoadCursor(nullptr, IDC_WAIT);
 
   // Start minimised when asked; a missing value leaves the window normal.
@@ -577,7 +579,7 @@ LRESULT TMainForm::OnMessage(UINT Msg, WPARAM WParam, LPARAM LParam) {
       if (WParam == ScheduleTimerId) TimerTimer();
       return 0;
     case WM_QUERYENDSESSION:
-      return WMQueryEndSession();
+      return WMQueryEndSession(LParam);
     case WM_ENDSESSION:
       // The session ends: close as on Exit, so the placement is saved and the
       // companion told. Windows may end the process any time after this.
@@ -585,6 +587,13 @@ LRESULT TMainForm::OnMessage(UINT Msg, WPARAM WParam, LPARAM LParam) {
       return 0;
     case WM_CLOSE:
       if (FClosed) return 0;
+      if (!Idle()) {
+        // A command is running and uses what closing frees: the window closes
+        // when it has ended, which a running sweep is asked to do now.
+        FCloseRequested = true;
+        StopSweep();
+        return 0;
+      }
       FClosed = true;
       // A placement that cannot be saved is reported; the window closes all the same.
       Guarded([&] { FormPlacement.SaveOnClose(); });

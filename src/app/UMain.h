@@ -32,6 +32,13 @@ struct TTextLess {
 };
 using TFolderList = std::set<std::string, TTextLess>;
 
+// How the log names the three swept folders.
+inline constexpr char CacheFolderName[] = "the Internet cache folder";
+inline constexpr char HistoryFolderName[] = "the History folder";
+inline constexpr char TempFolderName[] = "the temporary folder";
+// The status line's answer to a command asked for while another one works.
+inline constexpr char BusyHint[] = "Vellumix is busy: try again when the light is green.";
+
 class TMainForm : public TForm, private TControlHook {
 public:
   // Creates the window and all it owns (hidden; the entry shows it).
@@ -48,8 +55,8 @@ public:
   // ScannerProcessDone. Declared after what its handlers use, so that it is
   // stopped before they go.
   TBaseScanner Scanner;
-  // False while a command runs (inverted by every SetBusy).
-  bool Idle = false;
+  // No command runs.
+  bool Idle() const noexcept { return FBusyDepth == 0; }
   UINT PreviousInstanceMessage = 0;
   TFormPlacement FormPlacement;
 
@@ -81,11 +88,15 @@ public:
   void ScannerFileFound(const std::string& AName, const std::string& APath, std::uint32_t AAttr,
                         std::uint32_t ASize, TDateTime ADateTime);
   void ScannerProcessDone(std::uint32_t ACount, std::uint32_t ASize);
-  // Waits for the running sweep, then sweeps Folder; skips a folder the system
-  // could not name (empty).
-  void HandOffFolder(const std::string& Folder);
+  // Waits for the running sweep, then sweeps Folder if the folder guard
+  // allows it; a refused folder (also one the system could not name) gets a
+  // line in the log that names it as What (or by its path) and says why.
+  void HandOffFolder(const std::string& Folder, const std::string& What = "");
+  // Ends the running sweep at its next entry; what it had not reached stays,
+  // and the log says how many entries are left.
+  void StopSweep();
 
-  // Busy state.
+  // Busy state: a depth, entered and left in pairs.
   void SetBusy(bool Busy);
   void ShowLights(bool Busy);
   void SetWaitCursor(bool Busy);
@@ -98,6 +109,8 @@ public:
   // Status line.
   void SetHint(const std::string& Hint);
   std::string StatusText() const;  // panel 0 of the visible status line
+  // The hint last given (the status line shows it once it repaints).
+  const std::string& Hint() const noexcept { return FHint; }
 
   void UpdateAppearance();
   // The window moved to a screen of another scale: fonts and layout follow,
@@ -126,7 +139,9 @@ public:
   std::function<SYSTEMTIME()> Clock;
   // Windows asks whether the session may end: runs the shutdown schedule and
   // the tray eject, and always agrees.
-  LRESULT WMQueryEndSession();
+  // ENDSESSION_CLOSEAPP in Flags: a program asks us to close (an installer),
+  // the session goes on: no shutdown run then.
+  LRESULT WMQueryEndSession(LPARAM Flags = 0);
 
   // The notification-area icon and the window states (Tray.cpp).
   // The icon is there from creation; the shell shows it once the message loop runs.
@@ -166,12 +181,16 @@ private:
   void CreateTrayIcon();
   // Restores, shows and focuses the main window, from any state.
   void BringForward();
-  // Runs Command framed by the busy state, which is left however it ends.
-  void RunBusy(const std::function<void()>& Command);
+  // Runs Command framed by the busy state, which is left however it ends and
+  // not before the command's last sweep has ended; a close asked for meanwhile
+  // happens then. While another command runs, Command does not run: the status
+  // line says so, and the answer is false.
+  bool RunBusy(const std::function<void()>& Command);
   void RunItems();
   void SetMenuCheck(int Tag, bool Checked);
-  // The window has closed: the settings object and the log are gone.
-  bool Closing() const { return !Option || !Action; }
+  // The window has closed (the settings object and the log are gone), or
+  // closes as soon as the running command has ended.
+  bool Closing() const { return FCloseRequested || !Option || !Action; }
   void FormCreate(const std::string& FirstArg);
   void LaunchCompanion();
   void LoadSkins();
@@ -201,6 +220,14 @@ private:
   TMenu FTrayMenu;
   std::string FHint;  // the text held by StatusBar's owner-drawn panel
   bool FClosed = false;
+  bool FCloseRequested = false;  // a close arrived while a command ran
+  int FBusyDepth = 0;
+  // The running sweep: of the temporary folder (the age rule and its line
+  // apply), stopped before its end, and how many entries it left that it
+  // would have deleted (in use, refused, links).
+  bool FSweepIsTemp = false;
+  bool FSweepStopped = false;
+  std::uint32_t FSweepStayed = 0;
   bool FReady = false;  // creation has ended
   std::map<int, bool> FHiddenChecks;  // check marks of option items not in the menu
   std::optional<SYSTEMTIME> FLastTick;  // the second the schedule last looked at

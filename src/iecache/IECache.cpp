@@ -206,8 +206,8 @@ DWORD TIECache::DeleteEntry(const std::string& Url) {
   return 0;
 }
 
-void TIECache::DeleteAll() {
-  if (!FLibrary.Load()) return;
+bool TIECache::DeleteAll() {
+  if (!FLibrary.Load()) return false;
   DWORD Rc = FindFirstEntry(0);
   if (Rc == 0) {
     int Failures = 0;
@@ -224,4 +224,5 @@ void TIECache::DeleteAll() {
     }
   }
   CloseWalk();
+  return true;
 }

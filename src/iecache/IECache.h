@@ -163,7 +163,8 @@ public:
   bool LibraryFound() { return FLibrary.Load(); }
 
   // Deletes every entry of group 0 that the pattern and the filter select.
-  void DeleteAll();
+  // False when WinINet could not be loaded: nothing was deleted.
+  bool DeleteAll();
   // 0 on success (EntryInfo is then emptied), else the system's error code;
   // 0 without doing anything when the library is missing.
   DWORD DeleteEntry(const std::string& Url);

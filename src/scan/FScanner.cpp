@@ -1,9 +1,12 @@
 #include "scan/FScanner.h"
 
 #include "win/Application.h"
+#include "win/FileHandle.h"
 #include "win/WidePath.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 std::string PathJoin(const std::string& Folder, const std::string& Name) {
   if (Folder.empty()) return Name;
@@ -51,6 +54,19 @@ TDateTime LocalDateTime(const FILETIME& Utc, long long LocalOffset) {
   if (!FileTimeToDosDateTime(&LocalTime, &Date, &Time)) return 0;
   return EncodeDate((Date >> 9) + 1980, (Date >> 5) & 15, Date & 31) +
          EncodeTime(Time >> 11, (Time >> 5) & 63, (Time & 31) * 2);
+}
+
+// The "\\?\" form of a folder the scan enters; "C:" (a drive as the scan
+// names it) is its root.
+std::wstring FolderPath(const std::string& Folder) {
+  if (Folder.size() == 2 && Folder[1] == ':') return LongPath(Folder + "\\");
+  if (Folder.size() >= 3 && (Folder[1] == ':' || (Folder[0] == '\\' && Folder[1] == '\\')))
+    return LongPath(Folder);
+  // Relative: as the current folder resolves it.
+  std::wstring Wide = Widen(Folder);
+  wchar_t Full[MAX_PATH * 4];
+  const DWORD Len = GetFullPathNameW(Wide.c_str(), static_cast<DWORD>(std::size(Full)), Full, nullptr);
+  return Len && Len < std::size(Full) ? LongPath(Narrow(std::wstring_view(Full, Len))) : Wide;
 }
 
 bool IsDotEntry(const wchar_t* Name) {
@@ -173,16 +189,51 @@ void TScanThread::ScanDrives() {
 }
 
 void TScanThread::ScanFolder(const std::string& Folder) {
+  // An explicit stack, not recursion: Windows allows trees thousands of levels
+  // deep, and a frame per level would overflow the thread's stack. The folders
+  // still to enter, the next one last; each folder is listed whole before its
+  // sub-folders are entered, so at most one search is open at a time.
+  std::vector<std::string> Pending{Folder};
+  bool Root = true;
+  while (!Pending.empty() && !FTerminated && !FErrorFlag) {
+    std::string Next = std::move(Pending.back());
+    Pending.pop_back();
+    const std::size_t Mark = Pending.size();
+    ListFolder(Next, Root, Pending);
+    Root = false;
+    std::reverse(Pending.begin() + static_cast<std::ptrdiff_t>(Mark), Pending.end());
+  }
+}
+
+void TScanThread::ListFolder(const std::string& Folder, bool Root, std::vector<std::string>& SubFolders) {
   if (FErrorFlag) return;
   FLocalOffset = CurrentLocalOffset();
   FCurrent = Folder;
   Synchronize(&TScanThread::DoProcess);
 
+  // Entered only as the folder that was listed: one swapped for a link since
+  // is not followed. The handle, shared for reading and writing but not for
+  // deleting, keeps it from being renamed or replaced while it is listed.
+  const std::wstring Path = FolderPath(Folder);
+  TFileHandle Pin = OpenNoFollow(Path, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE);
+  if (!Pin) return;
+  const auto Attributes = AttributesOf(Pin.get());
+  if (!Attributes || !(*Attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+      (*Attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    ++FSkipped;
+    return;
+  }
+  if (!Root && !HandleLeadsTo(Pin.get(), Path)) {
+    ++FSkipped;
+    return;
+  }
+
   // The wide search: names longer than an ANSI find record holds, and paths
   // deeper than MAX_PATH, are found like any other.
   WIN32_FIND_DATAW Entry;
-  TFindHandle Search(FindFirstFileExW(WidePath(PathJoin(Folder, "*")).c_str(), FindExInfoBasic,
-                                      &Entry, FindExSearchNameMatch, nullptr,
+  TFindHandle Search(FindFirstFileExW((Path + (Path.back() == L'\\' ? L"*" : L"\\*")).c_str(),
+                                      FindExInfoBasic, &Entry, FindExSearchNameMatch, nullptr,
                                       FIND_FIRST_EX_LARGE_FETCH));
   if (!Search) return;
   do {
@@ -190,11 +241,17 @@ void TScanThread::ScanFolder(const std::string& Folder) {
     // searches end here instead of running out silently.
     if (FTerminated || FErrorFlag) break;
     if (IsDotEntry(Entry.cFileName)) continue;
-    std::string Name = Narrow(Entry.cFileName);
+    // A name that cannot be carried exactly (an unpaired surrogate) is
+    // skipped, never approximated: an approximation may name another entry.
+    auto Name = NarrowExact(Entry.cFileName);
+    if (!Name) {
+      ++FSkipped;
+      continue;
+    }
     if ((Entry.dwFileAttributes & FAttributeMask) == FAttributeMask &&
-        MatchesMaskList(Name, *FMasks)) {
+        MatchesMaskList(*Name, *FMasks)) {
       FFound = Entry;
-      FFoundName = Name;
+      FFoundName = *Name;
       FCurrent = Folder;
       if (!FErrorFlag) SyncFileFound();
     }
@@ -203,7 +260,7 @@ void TScanThread::ScanFolder(const std::string& Folder) {
     // of the tree, or back into it.
     if (FRecursive && (Entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
         !(Entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-      ScanFolder(PathJoin(Folder, Name));
+      SubFolders.push_back(PathJoin(Folder, *Name));
     std::memset(&FFound, 0, sizeof FFound);
     FFoundName.clear();
   } while (FindNextFileW(Search.get(), &Entry));
@@ -280,6 +337,12 @@ void TBaseScanner::Execute() {
     FThread.reset();
     throw;
   }
+}
+
+void TBaseScanner::WaitFor() {
+  if (!FThread || FThread->InHandOff()) return;
+  std::shared_ptr<TScanThread> Thread = FThread;  // the end report drops ours
+  Thread->WaitFor();
 }
 
 void TBaseScanner::Stop() {

@@ -18,6 +18,7 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <vector>
 
 // A set of the members of a small enumeration, as a bit mask by ordinal.
 template <class E>
@@ -101,6 +102,9 @@ public:
   std::uint32_t FoundCount() const noexcept { return FFoundCount; }
   std::uint32_t FoundSize() const noexcept { return FFoundSize; }
   int ErrorFlag() const noexcept { return FErrorFlag; }
+  // Entries left out: names that cannot be carried exactly, folders that were
+  // no longer what was listed when the scan came to enter them.
+  std::uint32_t Skipped() const noexcept { return FSkipped; }
 
 protected:
   // The thread body: Scan inside a guard that turns a failure into ErrorFlag -1
@@ -115,12 +119,16 @@ protected:
 
   // Worker: runs Method on the main thread and waits for it.
   void Synchronize(void (TScanThread::*Method)());
+  // Reports every entry of the tree at Folder, folders before what they hold.
   void ScanFolder(const std::string& Folder);
   void ScanDrives();
 
 private:
   static DWORD WINAPI ThreadProc(LPVOID Param);
   void Run();
+  // Reports the entries of one folder and adds its sub-folders, in order.
+  // Root: the folder the scan was given, whose own path is taken as it is.
+  void ListFolder(const std::string& Folder, bool Root, std::vector<std::string>& SubFolders);
 
   // Snapshot.
   bool FRecursive;
@@ -138,6 +146,7 @@ private:
   std::string FFoundName;  // FFound's name, converted
   std::uint32_t FFoundCount = 0;
   std::uint32_t FFoundSize = 0;
+  std::uint32_t FSkipped = 0;
   int FErrorFlag = 0;
   const TMaskList* FMasks = nullptr;
   long long FLocalOffset = 0;  // local minus UTC file time, taken per folder
@@ -177,6 +186,10 @@ public:
   virtual void Stop();
   // From Execute until the end of the scan has been reported.
   bool Busy() const noexcept { return FThread != nullptr; }
+  // Main thread: waits for the running scan to end (its handlers and end
+  // report run meanwhile), processing no window messages. Returns at once
+  // when called from one of the scan's own handlers.
+  void WaitFor();
 
 protected:
   // Main thread. A new scan started from inside OnProcessDone is ignored.

@@ -1,14 +1,16 @@
 #include "win/Shell.h"
 
+#include "win/WidePath.h"
+
 #include <shlobj.h>
 
-#include <cstring>
+#include <iterator>
 
 std::string ExePath() {
-  std::string Path(MAX_PATH, '\0');
+  std::wstring Path(MAX_PATH, L'\0');
   for (;;) {
-    DWORD Len = GetModuleFileNameA(nullptr, Path.data(), static_cast<DWORD>(Path.size()));
-    if (Len < Path.size()) return Path.substr(0, Len);
+    DWORD Len = GetModuleFileNameW(nullptr, Path.data(), static_cast<DWORD>(Path.size()));
+    if (Len < Path.size()) return Narrow(Path.substr(0, Len));
     Path.resize(Path.size() * 2);
   }
 }
@@ -19,7 +21,7 @@ std::string ExeFolder() {
 }
 
 bool FileExists(const std::string& Path) {
-  DWORD Attributes = GetFileAttributesA(Path.c_str());
+  DWORD Attributes = GetFileAttributesW(WidePath(Path).c_str());
   return Attributes != INVALID_FILE_ATTRIBUTES && !(Attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -50,23 +52,29 @@ int ScreenPixelsPerInch() {
 }
 
 std::string TempFolder() {
-  DWORD Needed = GetTempPathA(0, nullptr);
-  if (!Needed) return {};
-  std::string Path(Needed, '\0');
-  DWORD Len = GetTempPathA(Needed, Path.data());
-  if (!Len || Len >= Needed) return {};
-  Path.resize(strnlen(Path.c_str(), Len));
-  if (!Path.empty() && Path.back() == '\\') Path.pop_back();
-  return Path;
+  // What GetTempPath would take, without its fall-backs: with TMP and TEMP
+  // empty it names the profile or the Windows folder, and it resolves a
+  // relative value against the current folder. Neither is a temporary folder.
+  for (const wchar_t* Name : {L"TMP", L"TEMP"}) {
+    wchar_t Value[MAX_PATH * 4];
+    const DWORD Len = GetEnvironmentVariableW(Name, Value, static_cast<DWORD>(std::size(Value)));
+    if (!Len) continue;
+    if (Len >= std::size(Value)) return {};
+    std::string Path = Narrow(std::wstring_view(Value, Len));
+    // "X:\" keeps its backslash: "X:" alone is the current folder of drive X.
+    if (Path.size() > 3 && Path.back() == '\\') Path.pop_back();
+    return Path;
+  }
+  return {};
 }
 
 std::string SpecialFolder(int Csidl) {
   PIDLIST_ABSOLUTE Items = nullptr;
   if (FAILED(SHGetSpecialFolderLocation(nullptr, Csidl, &Items)) || !Items) return {};
-  char Path[MAX_PATH] = {};
-  const bool Named = SHGetPathFromIDListA(Items, Path);
+  wchar_t Path[MAX_PATH] = {};
+  const bool Named = SHGetPathFromIDListW(Items, Path);
   CoTaskMemFree(Items);  // the shell's allocator
-  return Named ? Path : std::string{};
+  return Named ? Narrow(Path) : std::string{};
 }
 
 int WindowPixelsPerInch(HWND Window) {

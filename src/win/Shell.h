@@ -17,8 +17,9 @@ int ScreenPixelsPerInch();
 // A window's pixels per inch: of the screen it is on where the system tells
 // (Windows 10 and later), else the screen's.
 int WindowPixelsPerInch(HWND Window);
-// The user's temporary folder without its trailing backslash; empty when the
-// system cannot name it.
+// The user's temporary folder as TMP (or else TEMP) names it, without a
+// trailing backslash unless it is a drive's root; empty when neither is set.
+// Not checked: every swept folder passes the folder guard first.
 std::string TempFolder();
 // A shell special folder (CSIDL_...) as the shell names it; empty when the
 // shell cannot name it.

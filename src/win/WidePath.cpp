@@ -29,20 +29,36 @@ std::wstring FullPath(const std::wstring& Path) {
 
 std::wstring Widen(std::string_view Text) {
   if (Text.empty()) return {};
-  const int Len = MultiByteToWideChar(CP_ACP, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0);
+  const int Len = MultiByteToWideChar(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0);
   std::wstring Wide(Len, L'\0');
-  MultiByteToWideChar(CP_ACP, 0, Text.data(), static_cast<int>(Text.size()), Wide.data(), Len);
+  MultiByteToWideChar(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), Wide.data(), Len);
   return Wide;
 }
 
 std::string Narrow(std::wstring_view Text) {
   if (Text.empty()) return {};
-  const int Len = WideCharToMultiByte(CP_ACP, 0, Text.data(), static_cast<int>(Text.size()), nullptr,
-                                      0, nullptr, nullptr);
-  std::string Ansi(Len, '\0');
-  WideCharToMultiByte(CP_ACP, 0, Text.data(), static_cast<int>(Text.size()), Ansi.data(), Len,
+  const int Len = WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()),
+                                      nullptr, 0, nullptr, nullptr);
+  std::string Utf8(Len, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), Utf8.data(), Len,
                       nullptr, nullptr);
-  return Ansi;
+  return Utf8;
+}
+
+std::optional<std::string> NarrowExact(std::wstring_view Text) {
+  if (Text.empty()) return std::string();
+  const int Size = static_cast<int>(Text.size());
+  const int Len = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, Text.data(), Size, nullptr, 0,
+                                      nullptr, nullptr);
+  if (Len <= 0) return std::nullopt;
+  std::string Utf8(Len, '\0');
+  if (WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, Text.data(), Size, Utf8.data(), Len,
+                          nullptr, nullptr) != Len)
+    return std::nullopt;
+  // Checked both ways: a converter that replaced instead of failing would
+  // still not give the same name back.
+  if (Widen(Utf8) != Text) return std::nullopt;
+  return Utf8;
 }
 
 std::wstring WidePath(std::string_view Path) {
@@ -50,5 +66,12 @@ std::wstring WidePath(std::string_view Path) {
   if (Wide.size() < LongFrom) return Wide;
   if (IsDriveAbsolute(Wide)) return L"\\\\?\\" + FullPath(Wide);
   if (IsUnc(Wide)) return L"\\\\?\\UNC\\" + FullPath(Wide).substr(2);
+  return Wide;
+}
+
+std::wstring LongPath(std::string_view CanonicalPath) {
+  std::wstring Wide = Widen(CanonicalPath);
+  if (IsDriveAbsolute(Wide)) return L"\\\\?\\" + Wide;
+  if (IsUnc(Wide)) return L"\\\\?\\UNC\\" + Wide.substr(2);
   return Wide;
 }

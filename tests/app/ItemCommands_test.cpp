@@ -85,7 +85,7 @@ TEST_F(ItemCommandTest, EachTagRunsItsSequenceWhateverTheSettingsSay) {
     EXPECT_EQ(F.Action->Messages.size(), C.Lines) << C.Tag << "\n" << Log();
     EXPECT_EQ(Swept, Expected) << C.Tag;
     for (TTempTree* T : C.Swept) EXPECT_FALSE(Exists((*T)["seed"])) << C.Tag << " " << T->Path();
-    EXPECT_TRUE(F.Idle) << C.Tag;
+    EXPECT_TRUE(F.Idle()) << C.Tag;
     EXPECT_EQ(Log().empty(), C.Lines == 0) << C.Tag << ": the pane shows the log";
   }
 }
@@ -154,7 +154,7 @@ TEST_F(ItemCommandTest, AllItemsClearsOnlyWhenTheAnswerIsYes) {
     EXPECT_EQ(Exists(Temp["a.txt"]), !C.Cleared) << Case;
     EXPECT_EQ(F.Action->Messages.size(), C.Cleared ? 13u : 1u) << Case << "\n" << Log();
     EXPECT_NE(Log().find(" earlier "), std::string::npos) << Case << ": the pane shows the log";
-    EXPECT_TRUE(F.Idle);
+    EXPECT_TRUE(F.Idle());
     Close();
   }
 }

@@ -121,15 +121,33 @@ TEST_F(ScheduleTest, UnreadableSettingsStartNothingOrFallBackToDaily) {
   }
 }
 
+// A scheduled run reads busy to the schedule itself: the next minute's tick,
+// arriving while the run sweeps, starts nothing inside it.
 TEST_F(ScheduleTest, NoTickStartsARunWhileACommandRuns) {
   Stored("CBxSchedule_Checked", "True");
   Key.SetDword("ScheduleItemindex", skMinutely, DialogKey);
-  TMainForm& F = CreateScheduled();
+  Switches({"DelLocationBar", "DelTempFiles"});
+  for (int I = 0; I < 20; ++I) Temp.File(std::to_string(I) + ".txt");
+  TMainForm& F = CreateForm();
   F.SetBusy(true);
   EXPECT_FALSE(TickRuns(9, 0, 0));
   F.SetBusy(false);
+
+  std::vector<bool> IdleDuringTheRun, LaterTickRan;
+  F.Scanner.OnFileFound = [&, Found = F.Scanner.OnFileFound](
+                              const std::string& N, const std::string& P, std::uint32_t A,
+                              std::uint32_t S, TDateTime D) {
+    if (IdleDuringTheRun.empty()) {
+      IdleDuringTheRun.push_back(F.Idle());
+      LaterTickRan.push_back(TickRuns(9, 2, 0));
+    }
+    Found(N, P, A, S, D);
+  };
   EXPECT_TRUE(TickRuns(9, 1, 0));
-  EXPECT_TRUE(F.Idle) << "the run left the busy state it entered";
+  ASSERT_EQ(IdleDuringTheRun.size(), 1u);
+  EXPECT_FALSE(IdleDuringTheRun[0]) << "the scheduled run reads busy";
+  EXPECT_FALSE(LaterTickRan[0]) << "a run started inside the scheduled one";
+  EXPECT_TRUE(F.Idle()) << "the run left the busy state it entered";
 }
 
 // A late tick never makes up a run; an early one in a second already looked
@@ -210,21 +228,28 @@ TEST_F(ScheduleTest, TheRunArgumentRunsOnlyWithTheStartUpSchedule) {
 }
 
 // Windows ends the session: the shutdown run and the tray eject as switched,
-// and the answer is always yes.
+// and the answer is always yes. A program closing us (ENDSESSION_CLOSEAPP) is
+// no end of the session.
 TEST_F(ScheduleTest, EndingTheSessionRunsAndEjectsAsSwitchedAndAlwaysAgrees) {
   const bool Drives = GetDriveTypeA("R:\\") == DRIVE_CDROM;
   struct TCase {
     const char* AtShutdown;  // null: missing
     bool Eject, Disc;
     bool Runs, Ejects;
+    LPARAM Flags = ENDSESSION_LOGOFF;
   };
   const TCase Cases[] = {
       {"True", false, false, true, false}, {"False", false, false, false, false},
       {nullptr, false, false, false, false}, {"True", true, true, true, true},
       {"False", true, true, false, true},  {"True", true, false, true, false},
+      {"True", true, true, false, false, ENDSESSION_CLOSEAPP},
   };
+  int Skipped = 0;
   for (const TCase& C : Cases) {
-    if (C.Disc && !Drives) continue;  // scripts/test gives the prefix a CD-ROM drive R:
+    if (C.Disc && !Drives) {  // scripts/test gives the prefix a CD-ROM drive R:
+      ++Skipped;
+      continue;
+    }
     Switches(C.Eject ? std::initializer_list<const char*>{"DelLocationBar", "EjectCdrom"}
                      : std::initializer_list<const char*>{"DelLocationBar"});
     if (C.AtShutdown) Stored("CBxScheduleShut_Checked", C.AtShutdown);
@@ -233,7 +258,7 @@ TEST_F(ScheduleTest, EndingTheSessionRunsAndEjectsAsSwitchedAndAlwaysAgrees) {
     }
     TMainForm& F = CreateForm();
     F.Action->Mci.SendString = [](LPCSTR, LPSTR, UINT, HWND) -> MCIERROR { return 0; };
-    EXPECT_EQ(SendMessageA(F.Handle(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), 1);
+    EXPECT_EQ(SendMessageA(F.Handle(), WM_QUERYENDSESSION, 0, C.Flags), 1);
     std::size_t Lines = 0;
     bool Ejected = false;
     for (const std::string& Line : F.Action->Messages) {
@@ -247,6 +272,7 @@ TEST_F(ScheduleTest, EndingTheSessionRunsAndEjectsAsSwitchedAndAlwaysAgrees) {
     RemoveDirectoryA(HomePath("cdrom-r").c_str());
     SHDeleteValueA(HKEY_CURRENT_USER, Key.Sub(DialogKey).c_str(), "CBxScheduleShut_Checked");
   }
+  if (Skipped) GTEST_SKIP() << Skipped << " cases with a disc need a CD-ROM drive R:";
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "support/Fixtures.h"
 #include "support/TempTree.h"
+#include "win/Registry.h"
 #include "win/Shell.h"
 #include "win/WidePath.h"
 
@@ -53,6 +54,13 @@ inline std::string ReadAll(const std::string& Path) {
   std::stringstream S;
   S << In.rdbuf();
   return S.str();
+}
+
+// The value names of a key below HKEY_CURRENT_USER.
+inline std::vector<std::string> ValueNamesOf(const std::string& Path) {
+  TRegistry Reg(HKEY_CURRENT_USER);
+  if (!Reg.OpenKeyReadOnly(Path)) return {};
+  return Reg.GetValueNames();
 }
 
 inline constexpr char Succeeded[] = "Succeeded in delete temporary files.";

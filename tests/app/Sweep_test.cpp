@@ -98,16 +98,85 @@ TEST_F(SweepTest, NothingIsDeletedThroughALink) {
   if (UnixPath(Temp.Path()).empty()) GTEST_SKIP() << "folder links are made through Wine";
   ASSERT_TRUE(MakeFolderLink(Temp["real\\link"], Canary.Path()));
   ASSERT_TRUE(MakeFolderLink(Temp["to-empty"], Canary["nest"]));
+  // Under Wine a link to a file looks like a plain file, and deleting it
+  // deletes what it points to.
+  ASSERT_TRUE(MakeFileLink(Temp["real\\file-link.txt"], Bird));
   CreateForm();
   SweepTemp();
 
   EXPECT_EQ(ReadAll(Bird), "tweet");
+  EXPECT_TRUE(Exists(Temp["real\\file-link.txt"])) << "a link stays";
   EXPECT_TRUE(Exists(Canary["nest"])) << "an empty folder behind a link";
   EXPECT_TRUE(Exists(Temp["real\\link"]));
   EXPECT_TRUE(Exists(Temp["to-empty"]));
   EXPECT_FALSE(Exists(Temp["real\\x.txt"]));
   RemoveTree(Temp["real\\link"]);
   RemoveTree(Temp["to-empty"]);
+}
+
+// Every swept folder passes the folder guard: a refused one is said in the
+// log with its reason, nothing in it is touched, and no line of success follows.
+TEST_F(SweepTest, AFolderTheGuardRefusesIsNotSweptAndTheLogSaysWhy) {
+  Switches({"DelTempFiles"});
+  // The profile the temporary folder used to fall back to: a tree of ours.
+  TTempTree& Profile = Outside;
+  const std::string Settings = Profile.File("AppData\\Roaming\\SomeApp\\settings.ini", "[keep]");
+  SetTimes(Settings, 30 * Day, 30 * Day);
+  TEnvVar UserProfile("USERPROFILE", Profile.Path());
+  // A whole drive of ours (scripts/test makes V:).
+  const bool DriveV = GetDriveTypeA("V:\\") == DRIVE_FIXED;
+  const std::string RootCanary = "V:\\canary.txt";
+  if (DriveV) {
+    std::ofstream("V:\\canary.txt", std::ios::binary) << "root";
+    SetTimes(RootCanary, 30 * Day, 30 * Day);
+  }
+  TMainForm& F = CreateForm();
+  struct TCase {
+    const char* Name;
+    const char* Tmp;  // null: TMP and TEMP removed
+    const char* CacheValue;  // handed on as the cache folder when Item is 0
+    int Item;
+    const char* Reason;
+    bool OnV;
+  };
+  const std::string Dot = Profile.Path() + ".", Blank = Profile.Path() + " ";
+  const TCase Cases[] = {
+      {"TMP=V:\\", "V:\\", nullptr, IDC_TEMPFILES, "it is a drive's root", true},
+      {"TMP and TEMP empty", nullptr, nullptr, IDC_TEMPFILES, "no folder is named", false},
+      // (Wine's shell keeps the cache folder it named first: the value is handed on directly.)
+      {"Cache=V:\\", Temp.Path().c_str(), "V:\\", 0, "it is a drive's root", true},
+      {"a folder that is not there", "C:\\does-not-exist", nullptr, IDC_TEMPFILES, "it does not exist", false},
+      {"a UNC path", "\\\\localhost\\no-share\\temp", nullptr, IDC_TEMPFILES, "", false},
+      {"a trailing dot", Dot.c_str(), nullptr, IDC_TEMPFILES, "it is the user's profile folder", false},
+      {"a trailing blank", Blank.c_str(), nullptr, IDC_TEMPFILES, "it is the user's profile folder", false},
+      {"a relative path", ".", nullptr, IDC_TEMPFILES, "it is not an absolute path", false},
+  };
+  int Skipped = 0;
+  for (const TCase& C : Cases) {
+    if (C.OnV && !DriveV) {
+      ++Skipped;
+      continue;
+    }
+    SetEnvironmentVariableA("TMP", C.Tmp);
+    SetEnvironmentVariableA("TEMP", C.Tmp);
+    const std::size_t Before = F.Action->Messages.size();
+    if (C.Item)
+      F.ActionClearExecute(C.Item);
+    else
+      F.HandOffFolder(C.CacheValue, CacheFolderName);
+    const std::vector<std::string> Added(F.Action->Messages.begin(),
+                                         F.Action->Messages.end() - static_cast<std::ptrdiff_t>(Before));
+    bool Said = false;
+    for (const std::string& L : Added) {
+      Said |= L.find("Did not sweep") != std::string::npos && L.find(C.Reason) != std::string::npos;
+      EXPECT_EQ(L.find(Succeeded), std::string::npos) << C.Name << ": " << L;
+    }
+    EXPECT_TRUE(Said) << C.Name << ": " << ::testing::PrintToString(Added);
+    EXPECT_EQ(ReadAll(Settings), "[keep]") << C.Name;
+    if (DriveV) EXPECT_EQ(ReadAll(RootCanary), "root") << C.Name;
+  }
+  if (DriveV) DeleteFileA(RootCanary.c_str());
+  if (Skipped) GTEST_SKIP() << Skipped << " cases need the drive V: that scripts/test makes";
 }
 
 TEST_F(SweepTest, AFileInUseStaysAndTheSweepGoesOn) {
@@ -149,7 +218,7 @@ TEST_F(SweepTest, WithEverySwitchOffARunTrimsTheLogAndAddsNothing) {
   EXPECT_EQ(F.Action->Messages.size(), 26u);
   EXPECT_THAT(Line(0), EndsWith(" line 29 "));
   EXPECT_EQ(Log().substr(0, Log().find("\r\n")), F.Action->Messages.front());
-  EXPECT_TRUE(F.Idle);
+  EXPECT_TRUE(F.Idle());
   EXPECT_TRUE(IsWindowEnabled(F.SpeedItemStart));
   EXPECT_EQ(Light(2), Ball(IDI_GRAYBALL));
   EXPECT_FALSE(F.Scanner.Busy());
@@ -176,34 +245,51 @@ TEST_F(SweepTest, TheThreeFoldersAreSweptOneAfterTheOtherThenTheOperationsRun) {
   EXPECT_NE(Line(1).find("cookies"), std::string::npos) << Line(1);
   EXPECT_NE(Line(2).find("history"), std::string::npos) << Line(2);
   EXPECT_NE(Line(3).find("cache"), std::string::npos) << Line(3);
-  EXPECT_TRUE(F.Idle);
+  EXPECT_TRUE(F.Idle());
 }
 
-TEST_F(SweepTest, ARunStartedInsideAnotherLeavesTheBusyStateAsItFoundIt) {
+TEST_F(SweepTest, ACommandAskedForDuringARunDoesNotStartInsideIt) {
   Switches({"DelTempFiles"});
   for (int I = 0; I < 50; ++I) Temp.File(std::to_string(I) + ".txt");
   TMainForm& F = CreateForm();
-  // F10 pressed while the first run waits for the scanner: the inner run
-  // starts inside the outer one's wait.
-  PostMessageA(F.Handle(), WM_COMMAND, IDC_START, 0);
+  RecordSweeps();
+  // F10, the Temporary Files item and the icon's Shred, all arriving while the
+  // run waits for its sweep.
+  for (int Command : {IDC_START, IDC_TEMPFILES, IDC_TRAYSHRED})
+    PostMessageA(F.Handle(), WM_COMMAND, Command, 0);
   struct TSeen {
     bool Idle, ButtonEnabled;
     HICON Red;
   };
   std::vector<TSeen> Seen;
-  F.Scanner.OnProcess = [&](std::uint32_t, std::uint32_t, const std::string&, std::uint32_t,
-                            std::uint32_t) {
-    Seen.push_back({F.Idle, IsWindowEnabled(F.SpeedItemStart) != FALSE, Light(2)});
+  std::vector<std::string> Hints;
+  F.Scanner.OnFileFound = [&, Found = F.Scanner.OnFileFound](
+                              const std::string& N, const std::string& P, std::uint32_t A,
+                              std::uint32_t S, TDateTime D) {
+    Seen.push_back({F.Idle(), IsWindowEnabled(F.SpeedItemStart) != FALSE, Light(2)});
+    Pump();  // the posted commands are handled here, inside the run
+    Hints.push_back(F.Hint());
+    Found(N, P, A, S, D);
   };
   F.StartActionExecute();
-  WaitSweep();
-  // The inner run has ended while the outer one still waits for its sweep:
-  // lights idle and the button enabled, but the flag false until the outer ends.
+
+  EXPECT_EQ(Swept, std::vector<std::string>{Temp.Path()}) << "one sweep, none nested in it";
   ASSERT_FALSE(Seen.empty());
-  EXPECT_FALSE(Seen.front().Idle);
-  EXPECT_TRUE(Seen.front().ButtonEnabled);
-  EXPECT_EQ(Seen.front().Red, Ball(IDI_GRAYBALL));
-  EXPECT_TRUE(F.Idle);
+  for (const TSeen& S : Seen) {
+    EXPECT_FALSE(S.Idle);
+    EXPECT_FALSE(S.ButtonEnabled);
+    EXPECT_EQ(S.Red, Ball(IDI_REDBALL));
+  }
+  ASSERT_FALSE(Hints.empty());
+  EXPECT_EQ(Hints.front(), BusyHint) << "the status line says why nothing started";
+  // The run is busy until its last sweep has ended: its line is there when it returns.
+  EXPECT_FALSE(F.Scanner.Busy());
+  EXPECT_EQ(std::count_if(F.Action->Messages.begin(), F.Action->Messages.end(),
+                          [](const std::string& L) { return L.find(Succeeded) != std::string::npos; }),
+            1);
+  EXPECT_TRUE(F.Idle());
+  EXPECT_TRUE(IsWindowEnabled(F.SpeedItemStart));
+  EXPECT_EQ(Light(2), Ball(IDI_GRAYBALL));
   EXPECT_FALSE(Exists(Temp["0.txt"]));
 }
 
@@ -218,28 +304,97 @@ TEST_F(SweepTest, ARunThatRaisesStillLeavesTheBusyState) {
   PostMessageA(F.Handle(), Fail, 0, 0);
   EXPECT_THROW(F.StartActionExecute(), std::runtime_error);
   Application.SetOnMessage(nullptr);
-  EXPECT_TRUE(F.Idle);
+  EXPECT_TRUE(F.Idle());
   EXPECT_TRUE(IsWindowEnabled(F.SpeedItemStart));
   EXPECT_EQ(Light(1), Ball(IDI_GREENBALL));
   EXPECT_EQ(Light(2), Ball(IDI_GRAYBALL));
 }
 
-TEST_F(SweepTest, ClosingTheWindowDuringARunEndsItQuietly) {
-  Switches({"DelTempFiles", "DelCookie", "EmptyRecycleBin"});
-  for (int I = 0; I < 50; ++I) Temp.File(std::to_string(I) + ".txt");
-  TMainForm& F = CreateForm();
-  PostMessageA(F.Handle(), WM_CLOSE, 0, 0);  // handled inside the run's wait
-  F.StartActionExecute();
-  EXPECT_FALSE(IsWindow(F.Handle()));
-  EXPECT_FALSE(F.Action);
+// Every way of closing, arriving while a long registry list is cleared (its
+// clearing serves messages): the window stays until the run has unwound, then
+// closes.
+TEST_F(SweepTest, AWindowClosedDuringARunClosesWhenTheRunHasEnded) {
+  const std::string TypedUrls = "Software\\Microsoft\\Internet Explorer\\TypedURLs";
+  struct TCase {
+    const char* Name;
+    UINT Msg;
+    WPARAM WParam;
+  };
+  const TCase Cases[] = {{"WM_CLOSE", WM_CLOSE, 0},
+                         {"Exit (F12)", WM_COMMAND, IDC_EXIT},
+                         {"the icon's Exit", WM_COMMAND, IDC_TRAYEXIT},
+                         {"the end of the session", WM_ENDSESSION, TRUE}};
+  for (const TCase& C : Cases) {
+    Switches({"DelLocationBar"});
+    TMainForm& F = CreateForm();
+    {
+      TRegistry Reg(HKEY_CURRENT_USER);
+      ASSERT_TRUE(Reg.OpenKey(TypedUrls, true));
+      for (int I = 0; I < 3000; ++I) Reg.WriteString("url" + std::to_string(I), "http://example.com/");
+    }
+    // The close comes first; a probe after it sees what the run still has.
+    PostMessageA(F.Handle(), C.Msg, C.WParam, 0);
+    const UINT Probe = RegisterWindowMessageA("Vellumix test probe");
+    PostThreadMessageA(GetCurrentThreadId(), Probe, 0, 0);
+    bool Probed = false, AliveAtProbe = false;
+    Application.SetOnMessage([&](MSG& Msg, bool& Handled) {
+      if (Msg.message != Probe) return;
+      Probed = Handled = true;
+      AliveAtProbe = IsWindow(F.Handle()) && F.Action;
+    });
+    F.StartActionExecute();
+    Application.SetOnMessage(nullptr);
+    EXPECT_TRUE(Probed) << C.Name;
+    EXPECT_TRUE(AliveAtProbe) << C.Name << ": closed while the run used the window";
+    EXPECT_FALSE(IsWindow(F.Handle())) << C.Name << ": closed once the run had ended";
+    EXPECT_TRUE(ValueNamesOf(TypedUrls).empty()) << C.Name;
+    Form.reset();
+    Redirect(false);
+  }
+}
+
+// A sweep that the window's closing stops: nothing is half deleted, and the
+// log says how many entries stayed.
+TEST_F(SweepTest, ExitDuringASweepStopsItAndSaysWhatStayed) {
+  Switches({"DelTempFiles"});
+  for (int I = 0; I < 40; ++I) Temp.File("f" + std::to_string(100 + I) + ".txt", "content");
+  TMainForm& G = CreateForm();
+  int Reports = 0;
+  std::vector<std::string> Last;
+  G.Scanner.OnFileFound = [&, Found = G.Scanner.OnFileFound](
+                              const std::string& N, const std::string& P, std::uint32_t A,
+                              std::uint32_t S, TDateTime D) {
+    if (++Reports == 10) SendMessageA(G.Handle(), WM_CLOSE, 0, 0);
+    Found(N, P, A, S, D);
+  };
+  G.Scanner.OnProcessDone = [&, Done = G.Scanner.OnProcessDone](std::uint32_t C, std::uint32_t S) {
+    Done(C, S);
+    Last.assign(G.Action->Messages.begin(), G.Action->Messages.end());
+  };
+  G.StartActionExecute();
+  EXPECT_FALSE(IsWindow(G.Handle()));
+  int Left = 0;
+  for (int I = 0; I < 40; ++I) {
+    const std::string File = Temp["f" + std::to_string(100 + I) + ".txt"];
+    if (!Exists(File)) continue;
+    ++Left;
+    EXPECT_EQ(ReadAll(File), "content") << File;
+  }
+  EXPECT_GT(Left, 0) << "the sweep went on after the close";
+  EXPECT_LT(Left, 40);
+  ASSERT_FALSE(Last.empty());
+  EXPECT_THAT(Last.front(), ::testing::HasSubstr("Sweep stopped: " + std::to_string(Left) +
+                                                 " entries stayed in \"" + Temp.Path() + "\"."));
+  for (const std::string& L : Last) EXPECT_EQ(L.find(Succeeded), std::string::npos) << L;
 }
 
 TEST_F(SweepTest, AFolderTheShellCannotNameIsNotSwept) {
   Switches({});
   TMainForm& F = CreateForm();
-  F.HandOffFolder("");
+  F.HandOffFolder("", CacheFolderName);
   EXPECT_FALSE(F.Scanner.Busy());
   EXPECT_EQ(F.Scanner.Directory, "C:\\windows\\temp");
+  EXPECT_THAT(Line(0), EndsWith(" Did not sweep the Internet cache folder: no folder is named.  "));
 }
 
 }  // namespace

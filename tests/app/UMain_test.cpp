@@ -28,7 +28,7 @@ TEST_F(MainFormTest, CreationBuildsTheWindowAndLoadsTheSettings) {
   GetWindowRect(F.Handle(), &Rect);
   EXPECT_EQ(Rect.right - Rect.left, 517);
   EXPECT_EQ(Rect.bottom - Rect.top, 372);
-  EXPECT_TRUE(F.Idle);
+  EXPECT_TRUE(F.Idle());
   ASSERT_TRUE(F.Option && F.Action && F.FoldersToRemove);
   EXPECT_EQ(F.Option->KeyPath, "Software\\Vellumix");
   EXPECT_EQ(F.Action->IECache, &F.myIECache);
@@ -129,25 +129,29 @@ TEST_F(MainFormTest, FirstStartWritesDefaultsAndGreetsOnce) {
   EXPECT_EQ(Key.String("CBxSchedule_Checked", "Software\\Vellumix\\TOptionDlg"), "False");
 }
 
-TEST_F(MainFormTest, BusyStateInvertsTheIdleFlagAndNests) {
+TEST_F(MainFormTest, BusyStateIsADepthThatShowsBusyUntilItsLastFrameEnds) {
   TMainForm& F = Create();
   F.SetBusy(true);
-  EXPECT_FALSE(F.Idle);
+  EXPECT_FALSE(F.Idle());
   EXPECT_FALSE(IsWindowEnabled(F.SpeedItemStart));
   EXPECT_TRUE(IsWindowEnabled(F.SpeedItemExit));
   EXPECT_EQ(Light(1), Ball(IDI_GRAYBALL));
   EXPECT_EQ(Light(2), Ball(IDI_REDBALL));
 
-  F.SetBusy(true);  // a command inside the command
-  EXPECT_TRUE(F.Idle);
+  F.SetBusy(true);  // a frame inside the frame
+  EXPECT_FALSE(F.Idle());
   F.SetBusy(false);
-  // The inner command ends: idle look, although the outer one still runs.
-  EXPECT_FALSE(F.Idle);
+  // The inner frame ends: still busy, as the outer one still runs.
+  EXPECT_FALSE(F.Idle());
+  EXPECT_FALSE(IsWindowEnabled(F.SpeedItemStart));
+  EXPECT_EQ(Light(2), Ball(IDI_REDBALL));
+  F.SetBusy(false);
+  EXPECT_TRUE(F.Idle());
   EXPECT_TRUE(IsWindowEnabled(F.SpeedItemStart));
   EXPECT_EQ(Light(1), Ball(IDI_GREENBALL));
   EXPECT_EQ(Light(2), Ball(IDI_GRAYBALL));
-  F.SetBusy(false);
-  EXPECT_TRUE(F.Idle);
+  F.SetBusy(false);  // one end too many changes nothing
+  EXPECT_TRUE(F.Idle());
 }
 
 TEST_F(MainFormTest, HintsReachTheStatusLine) {

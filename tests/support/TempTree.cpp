@@ -63,7 +63,8 @@ std::string TTempTree::File(const std::string& Relative, const std::string& Cont
 }
 
 void RemoveTree(const std::string& Path) {
-  const std::wstring Wide = WidePath(Path);
+  // The long form, unnormalised: names such as "x." or "con" go too.
+  const std::wstring Wide = LongPath(Path);
   DWORD Attributes = GetFileAttributesW(Wide.c_str());
   if (Attributes == INVALID_FILE_ATTRIBUTES) return;
   if (Attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
@@ -73,13 +74,20 @@ void RemoveTree(const std::string& Path) {
     return;
   }
   if (!(Attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    if (IsFileLink(Path)) {
+      // Wine shows a Linux link to a file as a plain file, and deleting it
+      // would delete its target: the link goes from Linux.
+      RunUnix("rm", "-f " + Quoted(UnixPath(Path)));
+      WaitUntil([&] { return GetFileAttributesW(Wide.c_str()) == INVALID_FILE_ATTRIBUTES; }, 5s);
+      return;
+    }
     SetFileAttributesW(Wide.c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileW(Wide.c_str());
     return;
   }
   std::vector<std::string> Names;
   WIN32_FIND_DATAW Entry;
-  HANDLE Search = FindFirstFileW(WidePath(Path + "\\*").c_str(), &Entry);
+  HANDLE Search = FindFirstFileW(LongPath(Path + "\\*").c_str(), &Entry);
   if (Search != INVALID_HANDLE_VALUE) {
     do {
       std::string Name = Narrow(Entry.cFileName);
@@ -114,6 +122,21 @@ std::string UnixPath(const std::string& Path) {
   std::string Result = Unix;
   HeapFree(GetProcessHeap(), 0, Unix);
   return Result;
+}
+
+bool IsFileLink(const std::string& Path) {
+  if (UnixPath(Path).empty()) return false;
+  HANDLE File = CreateFileW(WidePath(Path).c_str(), FILE_READ_ATTRIBUTES,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (File == INVALID_HANDLE_VALUE) return false;
+  wchar_t Final[1024];
+  const DWORD Len = GetFinalPathNameByHandleW(File, Final, 1024, VOLUME_NAME_DOS);
+  CloseHandle(File);
+  if (!Len || Len >= 1024) return false;
+  // Where the file really is differs from where it was found.
+  const std::wstring Real(Final + 4, Len - 4), Found = Widen(Path);
+  return CompareStringOrdinal(Real.c_str(), -1, Found.c_str(), -1, TRUE) != CSTR_EQUAL;
 }
 
 bool MakeFolderLink(const std::string& Link, const std::string& Target) {

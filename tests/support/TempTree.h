@@ -36,8 +36,16 @@ bool SetLastWriteTime(const std::string& Path, const SYSTEMTIME& Utc);
 // Wine only: the Unix path of a Windows path, empty when not running on Wine.
 std::string UnixPath(const std::string& Path);
 
+// Wine only: Path is a Linux link to a file (which Windows programs see as a
+// plain file: deleting it through Windows deletes its target).
+bool IsFileLink(const std::string& Path);
+
 // Wine only: makes Link (a Windows path that does not exist yet) a Linux
 // symbolic link to the folder Target, which Windows programs see as a folder
 // with the reparse-point attribute. Waits until the link is there; false if it
 // never came (or not on Wine).
 bool MakeFolderLink(const std::string& Link, const std::string& Target);
+// The same for a file: only ever inside a throwaway tree.
+inline bool MakeFileLink(const std::string& Link, const std::string& Target) {
+  return MakeFolderLink(Link, Target);
+}

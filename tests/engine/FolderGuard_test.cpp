@@ -1,0 +1,101 @@
+// The folder guard on the real folders of the test prefix.
+#include "engine/FolderGuard.h"
+
+#include "support/TempTree.h"
+#include "win/Shell.h"
+#include "win/WidePath.h"
+
+#include <gmock/gmock.h>
+#include <shlobj.h>
+
+#include <string>
+
+namespace {
+
+using ::testing::HasSubstr;
+
+std::string ShellPath(int Csidl) {
+  wchar_t Path[MAX_PATH] = {};
+  if (FAILED(SHGetFolderPathW(nullptr, Csidl, nullptr, SHGFP_TYPE_CURRENT, Path))) return {};
+  return Narrow(Path);
+}
+
+std::string WindowsFolder() {
+  wchar_t Path[MAX_PATH] = {};
+  GetWindowsDirectoryW(Path, MAX_PATH);
+  return Narrow(Path);
+}
+
+TEST(FolderGuard, RefusesWhatASweepMustNeverTouch) {
+  TTempTree Tree("FolderGuard");
+  Tree.File("file.txt");
+  const std::string Profile = ShellPath(CSIDL_PROFILE);
+  ASSERT_FALSE(Profile.empty());
+  struct TCase {
+    std::string Folder;
+    const char* Reason;  // a part of it
+  };
+  const TCase Cases[] = {
+      {"", "no folder is named"},
+      {".", "not an absolute path"},
+      {"VellumixTest", "not an absolute path"},
+      {"C:", "not an absolute path"},  // the current folder of drive C
+      {"C:\\", "drive's root"},
+      {"C:\\.", "drive's root"},
+      {"C:\\windows\\..", "drive's root"},
+      {"\\\\server\\share", "drive's root"},
+      {"\\\\server\\share\\", "drive's root"},
+      {"C:\\does-not-exist", "does not exist"},
+      {Tree["file.txt"], "not a folder"},
+      {WindowsFolder(), "is the Windows folder"},
+      {WindowsFolder() + "\\Fonts", "lies inside the Windows folder"},
+      {WindowsFolder() + "\\system32", "the Windows folder"},
+      {ShellPath(CSIDL_PROGRAM_FILES), "is the Program Files folder"},
+      {ShellPath(CSIDL_COMMON_APPDATA), "is the ProgramData folder"},
+      {Profile, "is the user's profile folder"},
+      {Profile + ".", "is the user's profile folder"},  // Windows drops a trailing dot
+      {Profile + " ", "is the user's profile folder"},  // and a trailing blank
+      {Profile + "\\..", "holds the user's profile folder"},
+      {Profile + "\\AppData", "is the user's AppData folder"},
+      {ShellPath(CSIDL_APPDATA), "is the user's AppData folder"},
+      {ShellPath(CSIDL_LOCAL_APPDATA), "is the user's AppData folder"},
+      // Under Wine these are links to one folder: refused as links there, as
+      // the user's own folders elsewhere.
+      {ShellPath(CSIDL_PERSONAL), ""},
+      {ShellPath(CSIDL_DESKTOPDIRECTORY), ""},
+      {ShellPath(CSIDL_MYPICTURES), ""},
+  };
+  for (const TCase& C : Cases) {
+    const TFolderVerdict Verdict = CheckSweptFolder(C.Folder);
+    EXPECT_FALSE(Verdict.Allowed()) << C.Folder;
+    EXPECT_THAT(Verdict.Reason, HasSubstr(C.Reason)) << C.Folder;
+  }
+}
+
+TEST(FolderGuard, AllowsAnOrdinaryFolderAsItReallyIs) {
+  TTempTree Tree("FolderGuardAllowed");
+  Tree.Folder("sub");
+  for (const std::string& Given : {Tree.Path(), Tree.Path() + "\\", Tree["sub\\.."], Tree.Path() + "."}) {
+    const TFolderVerdict Verdict = CheckSweptFolder(Given);
+    EXPECT_TRUE(Verdict.Allowed()) << Given << ": " << Verdict.Reason;
+    EXPECT_EQ(Verdict.Folder, Tree.Path()) << Given;
+  }
+  // The temporary folders of the user and of Windows are what sweeps are for.
+  EXPECT_TRUE(CheckSweptFolder(TempFolder()).Allowed()) << CheckSweptFolder(TempFolder()).Reason;
+  CreateDirectoryA((WindowsFolder() + "\\Temp").c_str(), nullptr);
+  EXPECT_TRUE(CheckSweptFolder(WindowsFolder() + "\\Temp").Allowed());
+}
+
+TEST(FolderGuard, RefusesALinkAndJudgesAFolderBehindOneWhereItLeads) {
+  TTempTree Tree("FolderGuardLinks"), Target("FolderGuardTarget");
+  if (UnixPath(Tree.Path()).empty()) GTEST_SKIP() << "folder links are made through Wine";
+  ASSERT_TRUE(MakeFolderLink(Tree["link"], Target.Path()));
+  EXPECT_THAT(CheckSweptFolder(Tree["link"]).Reason, HasSubstr("is a link"));
+  // Through a link to the Windows folder, its Fonts folder is still inside it.
+  ASSERT_TRUE(MakeFolderLink(Tree["windows"], WindowsFolder()));
+  EXPECT_THAT(CheckSweptFolder(Tree["windows\\Fonts"]).Reason, HasSubstr("inside the Windows folder"));
+  RemoveTree(Tree["link"]);
+  RemoveTree(Tree["windows"]);
+}
+
+}  // namespace
