@@ -219,7 +219,21 @@ void TOptionDlg::LayoutPages() {
 
 void TOptionDlg::ShowPage(int Tab) {
   HWND Shown = Tab >= 0 && Tab < TabCount() ? FPages[FPageOfTab[Tab]] : nullptr;
-  for (HWND Page : FPages) ShowWindow(Page, Page == Shown ? SW_SHOW : SW_HIDE);
+  // As a property sheet does it: the focus may not stay on a page that goes
+  // (the dialog manager would then walk the hidden controls for ever looking
+  // for the next one), and a hidden page takes no focus and no keys.
+  HWND Focus = GetFocus();
+  bool FocusLeaves = false;
+  for (HWND Page : FPages)
+    if (Page != Shown && Focus && (Focus == Page || IsChild(Page, Focus))) FocusLeaves = true;
+  for (HWND Page : FPages) {
+    EnableWindow(Page, Page == Shown);
+    ShowWindow(Page, Page == Shown ? SW_SHOW : SW_HIDE);
+  }
+  if (!FocusLeaves) return;
+  HWND First = Shown ? GetNextDlgTabItem(Shown, nullptr, FALSE) : nullptr;
+  if (First && !IsChild(Shown, First)) First = nullptr;
+  SendMessageA(Handle(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(First ? First : Item(IDC_PAGECONTROL)), TRUE);
 }
 
 void TOptionDlg::FormCreate() {
@@ -249,7 +263,7 @@ void TOptionDlg::FormCreate() {
                  "This feature will automatically eject your CD-ROM before you\r\nshutdown or log "
                  "off the computer so you won't leave a CD in\r\nthe drive.");
   SetWindowTextA(Control(IDC_CBXKEEPTEMPFILES),
-                 "Keep the files that last accessed in over a week (recommended)");
+                 "&Keep the files that last accessed in over a week (recommended)");
 
   // The picture is decoration: without it the frame stays empty.
   FNotificationPicture.reset(LoadImageA(GetModuleHandleA(nullptr), IsWindowsXP() ? "NA_XP" : "NA_98",

@@ -11,7 +11,9 @@
 #include <gtest/gtest.h>
 #include <shlwapi.h>
 
+#include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <map>
 #include <optional>
 #include <memory>
@@ -163,7 +165,7 @@ TEST_F(OptionDlgTest, OpensOnTheInternetTabWithTheSettingsLoaded) {
   EXPECT_FALSE(Option.DelInternetCache);
   char Text[128];
   GetWindowTextA(C(IDC_CBXKEEPTEMPFILES), Text, sizeof Text);
-  EXPECT_STREQ(Text, "Keep the files that last accessed in over a week (recommended)");
+  EXPECT_STREQ(Text, "&Keep the files that last accessed in over a week (recommended)");
   // Fresh settings: no schedule stored, so "Daily" at 09:00, and the schedule controls off.
   EXPECT_EQ(ScheduleIndex(), 2);
   EXPECT_EQ(PickerTime().wHour, 9);
@@ -184,6 +186,106 @@ TEST_F(OptionDlgTest, TabGoesFromTheTabsIntoTheShownPage) {
   // A mnemonic on another page's hidden box does nothing; on this page it ticks.
   PressAlt(D, 'c');
   EXPECT_TRUE(Ticked(IDC_CBXCOOKIE));
+}
+
+// Ends the process with a failure when the dialog stops answering: a hang in
+// the dialog manager cannot be interrupted on its own thread.
+class TWatchdog {
+public:
+  explicit TWatchdog(DWORD Ms) : FDone(CreateEventA(nullptr, TRUE, FALSE, nullptr)), FMs(Ms) {
+    FThread = CreateThread(nullptr, 0, &TWatchdog::Watch, this, 0, nullptr);
+  }
+  ~TWatchdog() {
+    SetEvent(FDone);
+    WaitForSingleObject(FThread, INFINITE);
+    CloseHandle(FThread);
+    CloseHandle(FDone);
+  }
+
+private:
+  static DWORD WINAPI Watch(LPVOID Self) {
+    auto* W = static_cast<TWatchdog*>(Self);
+    if (WaitForSingleObject(W->FDone, W->FMs) == WAIT_TIMEOUT) {
+      std::fprintf(stderr, "The options dialog stopped answering (it loops in its key handling).\n");
+      std::fflush(stderr);
+      ExitProcess(3);
+    }
+    return 0;
+  }
+  HANDLE FDone, FThread;
+  DWORD FMs;
+};
+
+// Ctrl+Tab, as the keyboard sends it.
+void PressCtrlTab(TDialog& D) {
+  BYTE Keys[256];
+  GetKeyboardState(Keys);
+  Keys[VK_CONTROL] = 0x80;
+  SetKeyboardState(Keys);
+  PressKey(D, VK_TAB);
+  Keys[VK_CONTROL] = 0;
+  SetKeyboardState(Keys);
+}
+
+TEST_F(OptionDlgTest, ATurnedPageTakesTheFocusAndHiddenPagesTakeNoKeys) {
+  TOptionDlg& D = Open();
+  TWatchdog Watchdog(20000);
+  SetFocus(D.Item(IDC_PAGECONTROL));
+  PressKey(D, VK_TAB);
+  ASSERT_EQ(GetFocus(), C(IDC_CBXINTERNETTEMP));
+  PressCtrlTab(D);
+  ASSERT_EQ(D.ShownPage(), D.Page(1));
+  EXPECT_EQ(GetFocus(), C(IDC_CBXRECENTDOC)) << "the new page's first box";
+  PressKey(D, VK_SPACE);
+  PressKey(D, 'Q');  // no mnemonic anywhere
+  EXPECT_TRUE(Ticked(IDC_CBXRECENTDOC));
+  EXPECT_FALSE(Ticked(IDC_CBXINTERNETTEMP)) << "a box on a hidden page";
+  // Tab visits only what shows.
+  for (int I = 0; I < 24; ++I) {
+    PressKey(D, VK_TAB);
+    HWND Focus = GetFocus();
+    EXPECT_TRUE(IsWindowVisible(Focus)) << I;
+    EXPECT_FALSE(IsChild(D.Page(0), Focus)) << I;
+  }
+  // With the focus on the tabs, turning a page leaves it there.
+  SetFocus(D.Item(IDC_PAGECONTROL));
+  PressCtrlTab(D);
+  EXPECT_EQ(D.ShownPage(), D.Page(2));
+  EXPECT_EQ(GetFocus(), D.Item(IDC_PAGECONTROL));
+}
+
+// Alt and a letter reach one control only: on every page, no two controls (the
+// dialog's own buttons included) share a mnemonic.
+TEST_F(OptionDlgTest, EveryPageHasDistinctMnemonics) {
+  TTempTree Tree("OptionsMnemonics");
+  TOptionDlg& D = Open(Tree.File("blinder.exe"));
+  auto Mnemonic = [](HWND Control) {
+    char Text[256] = {};
+    GetWindowTextA(Control, Text, sizeof Text);
+    for (const char* P = Text; *P; ++P)
+      if (*P == '&' && P[1] && P[1] != '&') return static_cast<char>(std::tolower(static_cast<unsigned char>(P[1])));
+    return '\0';
+  };
+  std::map<char, std::string> Own;
+  for (int Id : {IDOK, IDCANCEL, IDC_HELPBTN})
+    if (char M = Mnemonic(D.Item(Id))) Own[M] = "button " + std::to_string(Id);
+  for (int P = 0; P < TOptionDlg::PageCount; ++P) {
+    std::map<char, std::string> Seen = Own;
+    for (HWND Child = GetWindow(D.Page(P), GW_CHILD); Child; Child = GetWindow(Child, GW_HWNDNEXT)) {
+      const char M = Mnemonic(Child);
+      if (!M) continue;
+      char Text[256] = {};
+      GetWindowTextA(Child, Text, sizeof Text);
+      EXPECT_FALSE(Seen.count(M)) << "page " << P << ": '" << M << "' of \"" << Text << "\" is also "
+                                  << Seen[M];
+      Seen[M] = Text;
+    }
+  }
+  // Alt+H on the Internet page presses Help.
+  SetFocus(D.Item(IDC_PAGECONTROL));
+  PressAlt(D, 'h');
+  EXPECT_EQ(HelpCount, 1);
+  EXPECT_FALSE(Ticked(IDC_CBXHISTRORY));
 }
 
 TEST_F(OptionDlgTest, TheBlinderTabShowsOnlyWithTheCompanionButOKAlwaysTellsIt) {
