@@ -16,7 +16,7 @@ namespace {
 // Looked for on every command: the files may come and go while the program runs.
 void OpenHelpPage(HWND Owner, const char* File, const char* Url) {
   std::string Local = ExeFolder() + File;
-  ShellOpen(Owner, FileExists(Local) ? Local : Url);
+  ShellOpenOrSay(Owner, FileExists(Local) ? Local : Url);
 }
 
 }  // namespace
@@ -56,7 +56,7 @@ void TMainForm::HelpContents1Execute() { OpenHelpPage(Handle(), ManualFile, Manu
 
 void TMainForm::mnuFAQClick() { OpenHelpPage(Handle(), FaqFile, FaqUrl); }
 
-void TMainForm::mnuHomePageClick() { ShellOpen(Handle(), HomePageUrl); }
+void TMainForm::mnuHomePageClick() { ShellOpenOrSay(Handle(), HomePageUrl); }
 
 void TMainForm::mnuAboutClick() {
   if (AboutBox) {

@@ -86,12 +86,22 @@ bool TALScreenSnap::QueryTaskbarRect(RECT& Rect) {
   return true;
 }
 
+bool TALScreenSnap::QueryMonitorRects(HWND Window, RECT& Monitor, RECT& Work) {
+  MONITORINFO Info{sizeof Info};
+  if (!GetMonitorInfoA(MonitorFromWindow(Window, MONITOR_DEFAULTTONEAREST), &Info)) return false;
+  Monitor = Info.rcMonitor;
+  Work = Info.rcWork;
+  return true;
+}
+
 void TALScreenSnap::Snap(HWND Window) {
   RECT Bar{};
   std::optional<TSnapRect> Taskbar;
   if (TaskbarRect && TaskbarRect(Bar)) Taskbar = ToSnapRect(Bar);
-  const TSnapRect Area =
-      SnapArea(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), Taskbar);
+  // The monitor the window is on; the primary screen when that cannot be told.
+  RECT Monitor{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}, Work = Monitor;
+  if (!MonitorRects || !MonitorRects(Window, Monitor, Work)) Work = Monitor;
+  const TSnapRect Area = SnapAreaOn(ToSnapRect(Monitor), ToSnapRect(Work), Taskbar);
   RECT Own;
   if (!GetWindowRect(Window, &Own)) return;
   const TSnapRect Was = ToSnapRect(Own);

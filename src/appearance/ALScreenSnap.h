@@ -38,6 +38,11 @@ public:
   std::function<bool(RECT& Rect)> TaskbarRect = QueryTaskbarRect;
   // The shell's answer (SHAppBarMessage, ABM_GETTASKBARPOS).
   static bool QueryTaskbarRect(RECT& Rect);
+  // Fills the rectangle and the work area of the monitor Window is on (or
+  // nearest to); false when the system cannot tell. Replaceable for tests, as
+  // the virtual display has one monitor.
+  std::function<bool(HWND Window, RECT& Monitor, RECT& Work)> MonitorRects = QueryMonitorRects;
+  static bool QueryMonitorRects(HWND Window, RECT& Monitor, RECT& Work);
 
 private:
   struct THook;

@@ -1,6 +1,6 @@
 #pragma once
 // Where a window the user lets go of snaps to: flush against the edges of the
-// part of the primary screen the taskbar leaves free. Plain arithmetic on
+// part of its monitor the taskbar leaves free. Plain arithmetic on
 // screen rectangles (right and bottom exclusive, as Windows has them), so it
 // builds natively too.
 
@@ -32,6 +32,28 @@ constexpr TSnapRect SnapArea(int ScreenWidth, int ScreenHeight,
     Area.Left = Bar.Right;
   else if (Bar.Right >= ScreenWidth && Bar.Top <= 0 && Bar.Bottom >= ScreenHeight)
     Area.Right = Bar.Left;
+  return Area;
+}
+
+// The area on one monitor: its work area (what the system leaves free of
+// taskbars and docked bars), less the taskbar where it lies on this monitor
+// and the work area does not already leave it out (as under Wine, which
+// reports no taskbar in the work area). A taskbar on another monitor does not
+// count here.
+constexpr TSnapRect SnapAreaOn(const TSnapRect& Monitor, const TSnapRect& Work,
+                               const std::optional<TSnapRect>& Taskbar) noexcept {
+  std::optional<TSnapRect> Local;
+  if (Taskbar && Taskbar->Left < Monitor.Right && Taskbar->Right > Monitor.Left &&
+      Taskbar->Top < Monitor.Bottom && Taskbar->Bottom > Monitor.Top)
+    Local = TSnapRect{Taskbar->Left - Monitor.Left, Taskbar->Top - Monitor.Top,
+                      Taskbar->Right - Monitor.Left, Taskbar->Bottom - Monitor.Top};
+  const TSnapRect Free = SnapArea(Monitor.Width(), Monitor.Height(), Local);
+  TSnapRect Area{Free.Left + Monitor.Left, Free.Top + Monitor.Top, Free.Right + Monitor.Left,
+                 Free.Bottom + Monitor.Top};
+  if (Work.Left > Area.Left) Area.Left = Work.Left;
+  if (Work.Top > Area.Top) Area.Top = Work.Top;
+  if (Work.Right < Area.Right) Area.Right = Work.Right;
+  if (Work.Bottom < Area.Bottom) Area.Bottom = Work.Bottom;
   return Area;
 }
 

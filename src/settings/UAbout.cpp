@@ -27,7 +27,7 @@ void TAboutBox::SetBoldFont(int PixelHeight) {
   ::SetBoldFont(Item(IDC_PRODUCTNAME), FBold, PixelHeight);
 }
 
-void TAboutBox::ProductNameClick() { ShellOpen(Handle(), HomePageUrl); }
+void TAboutBox::ProductNameClick() { ShellOpenOrSay(Handle(), HomePageUrl); }
 
 bool TAboutBox::OnMessage(UINT Msg, WPARAM WParam, LPARAM LParam, INT_PTR& Result) {
   switch (Msg) {

@@ -5,6 +5,7 @@
 #include "app/MenuLook.h"
 #include "base/WebPages.h"
 #include "resource.h"
+#include "support/TempTree.h"
 #include "support/TestKey.h"
 #include "support/Windows.h"
 #include "win/Registry.h"
@@ -190,6 +191,22 @@ TEST_F(HelpCommandsTest, OptionsFollowTheCompanionWhileOpenAndOKAppliesAtOnce) {
   TRegistry Reg;
   ASSERT_TRUE(Reg.OpenKey("Software\\Vellumix", false));
   EXPECT_EQ(Reg.ReadInteger("ShowTrayIconOnly"), 1u);
+}
+
+}  // namespace
+
+namespace {
+
+// A page no program opens: the shell's silence becomes a box that names it.
+TEST(ShellOpenTest, APageNoProgramOpensIsNamedInABox) {
+  Application.SetTitle("Vellumix");
+  TTempTree Tree("HelpWithoutAProgram");
+  const std::string Page = Tree.File("manual.vellumix-no-program");
+  EXPECT_NE(ShellOpen(nullptr, Page), 0u);
+  TBoxWatcher Box("Vellumix");
+  EXPECT_FALSE(ShellOpenOrSay(nullptr, Page));
+  ASSERT_TRUE(Box.Answered());
+  EXPECT_THAT(Box.Text(), ::testing::HasSubstr("Vellumix could not open " + Page));
 }
 
 }  // namespace

@@ -132,6 +132,22 @@ TEST_F(ALScreenSnap, MovesBeforeTheFormSeesTheMessageAndPassesEveryMessageOn) {
   EXPECT_EQ(SendMessageA(Form.Handle(), WM_APP, 0, 0), 7);
 }
 
+// A window let go of on a second monitor snaps to that monitor, not back
+// onto the first.
+TEST_F(ALScreenSnap, AWindowOnASecondMonitorSnapsThere) {
+  TALScreenSnap Snap(&Form);
+  Snap.TaskbarRect = FakeTaskbar(Bottom30);
+  Snap.MonitorRects = [](HWND, RECT& Monitor, RECT& Work) {
+    Monitor = Work = RECT{1920, 0, 3840, 1080};
+    return true;
+  };
+  EXPECT_EQ(Release({2200, 100, 2400, 200}).left, 2200);
+  EXPECT_EQ(Release({3630, 100, 3830, 200}).left, 3640);
+  // The real query names the monitor the window is on: here, the only one.
+  Snap.MonitorRects = TALScreenSnap::QueryMonitorRects;
+  EXPECT_EQ(Release({5, 300, 205, 400}).left, 0);
+}
+
 TEST_F(ALScreenSnap, DefaultsToActiveWithThreshold30) {
   TALScreenSnap Snap(&Form);
   Snap.TaskbarRect = FakeTaskbar(Bottom30);

@@ -57,3 +57,28 @@ TEST(SnapWindow, MovesEdgesOntoTheAreaWithoutResizing) {
 }
 
 }  // namespace
+
+namespace {
+
+// Two monitors side by side, the taskbar at the bottom of the first: each
+// window snaps to the monitor it is on.
+TEST(SnapAreaOn, EachMonitorHasItsOwnArea) {
+  const TSnapRect Primary{0, 0, 1920, 1080}, Second{1920, 0, 3840, 1080};
+  const TSnapRect Bar{0, 1040, 1920, 1080};
+  struct TCase {
+    const char* What;
+    TSnapRect Monitor, Work, Window, Snapped;
+  };
+  const TCase Cases[] = {
+      {"in the middle of the second stays", Second, Second, {2200, 100, 2717, 472}, {2200, 100, 2717, 472}},
+      {"near the second's right edge", Second, Second, {3310, 100, 3827, 472}, {3323, 100, 3840, 472}},
+      {"near the second's left edge", Second, Second, {1925, 100, 2442, 472}, {1920, 100, 2437, 472}},
+      {"near the second's bottom: no taskbar there", Second, Second, {2200, 700, 2717, 1072}, {2200, 708, 2717, 1080}},
+      {"near the first's bottom: above the taskbar", Primary, Primary, {100, 660, 617, 1032}, {100, 668, 617, 1040}},
+      {"a work area that leaves out a docked bar", Second, {1920, 0, 3840, 1000}, {2200, 620, 2717, 992}, {2200, 628, 2717, 1000}},
+  };
+  for (const TCase& C : Cases)
+    EXPECT_EQ(SnapWindow(C.Window, SnapAreaOn(C.Monitor, C.Work, Bar), 20), C.Snapped) << C.What;
+}
+
+}  // namespace
