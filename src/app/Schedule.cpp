@@ -9,12 +9,6 @@ namespace {
 
 constexpr char DialogKey[] = "Software\\Vellumix\\TOptionDlg";
 
-// A box of the options dialog, stored as "True" or "False"; exactly "True" is on.
-bool StoredBox(const char* Name) {
-  TRegistry Reg(HKEY_CURRENT_USER);
-  return Reg.OpenKeyReadOnly(DialogKey) && Reg.ReadString(Name).value_or("") == "True";
-}
-
 SYSTEMTIME LocalNow() {
   SYSTEMTIME Now;
   GetLocalTime(&Now);
@@ -28,9 +22,14 @@ bool SameSecond(const SYSTEMTIME& A, const SYSTEMTIME& B) {
 
 }  // namespace
 
-bool TMainForm::ScheduleEnabled() { return StoredBox("CBxSchedule_Checked"); }
-bool TMainForm::ScheduleAtShutdown() { return StoredBox("CBxScheduleShut_Checked"); }
-bool TMainForm::ScheduleAtStart() { return StoredBox("CBxScheduleStart_Checked"); }
+bool TMainForm::StoredDialogBox(const char* Name) {
+  TRegistry Reg(HKEY_CURRENT_USER);
+  return Reg.OpenKeyReadOnly(DialogKey) && Reg.ReadString(Name).value_or("") == "True";
+}
+
+bool TMainForm::ScheduleEnabled() { return StoredDialogBox("CBxSchedule_Checked"); }
+bool TMainForm::ScheduleAtShutdown() { return StoredDialogBox("CBxScheduleShut_Checked"); }
+bool TMainForm::ScheduleAtStart() { return StoredDialogBox("CBxScheduleStart_Checked"); }
 
 int TMainForm::ScheduleKind() {
   TRegistry Reg(HKEY_CURRENT_USER);

@@ -204,10 +204,32 @@ void TMainForm::FormCreate(const std::string& FirstArg) {
   if (FirstArg == "run" && ScheduleAtStart()) StartActionExecute();
 }
 
+bool (*TMainForm::FolderWritable)(const std::string&) = TMainForm::ProbeFolderWritable;
+
+bool TMainForm::ProbeFolderWritable(const std::string& Folder) {
+  // A file of our own, made and gone at once: what the user may do there.
+  const std::wstring Probe = Widen(Folder) + L"vellumix-write-test-" +
+                             std::to_wstring(GetCurrentProcessId()) + L"-" +
+                             std::to_wstring(GetTickCount64()) + L".tmp";
+  HANDLE File = CreateFileW(WidePath(Narrow(Probe)).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (File == INVALID_HANDLE_VALUE) return GetLastError() != ERROR_ACCESS_DENIED;
+  CloseHandle(File);
+  return true;
+}
+
+bool TMainForm::CompanionMayStart(const std::string& Folder) {
+  // A portable copy in Downloads would otherwise run whatever a web page
+  // dropped beside it under that name.
+  return StoredDialogBox("CBxActiveBlinder_Checked") || !FolderWritable(Folder);
+}
+
 void TMainForm::LaunchCompanion() {
-  std::string Companion = ExeFolder() + "blinder.exe";
-  if (FileExists(Companion))
-    ShellExecuteA(Handle(), "open", Companion.c_str(), CompanionArgument, "", SW_HIDE);
+  const std::string Folder = ExeFolder();
+  const std::string Companion = Folder + "blinder.exe";
+  if (!FileExists(Companion) || !CompanionMayStart(Folder)) return;
+  const std::wstring File = Widen(Companion), Argument = Widen(CompanionArgument);
+  ShellExecuteW(Handle(), L"open", File.c_str(), Argument.c_str(), L"", SW_HIDE);
 }
 
 void TMainForm::LoadSkins() {

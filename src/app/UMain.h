@@ -126,6 +126,9 @@ public:
 
   // The schedule (Schedule.cpp): the options dialog's stored choices, read
   // anew each time; anything unreadable reads as off, the kind as daily.
+  // A box of the options dialog, as the dialog stored it ("True" or "False");
+  // exactly "True" is on, anything unreadable off.
+  static bool StoredDialogBox(const char* Name);
   static bool ScheduleEnabled();
   static bool ScheduleAtShutdown();
   static bool ScheduleAtStart();
@@ -168,6 +171,15 @@ public:
   void mnuFAQClick();
   void mnuHomePageClick();
   void mnuAboutClick();
+
+  // The companion beside the program is started only when nobody but an
+  // administrator could have put it there (the folder is not writable, as
+  // Program Files is not), or once the user has switched it on.
+  static bool CompanionMayStart(const std::string& Folder);
+  // Whether the user can create files in Folder; tests replace it, as they
+  // run where every folder is writable.
+  static bool (*FolderWritable)(const std::string& Folder);
+  static bool ProbeFolderWritable(const std::string& Folder);
 
 protected:
   LRESULT OnMessage(UINT Msg, WPARAM WParam, LPARAM LParam) override;

@@ -108,10 +108,14 @@ private:
 
 // How a drop-down shows: with the gradient (a background brush, and its first
 // item painted at its left edge in another colour than the menu colour), plain
-// (neither), or a mix of both, which is a fault.
-enum class TLook { Gradient, Plain, Mixed };
+// (neither), a mix of both, or not drawn by the painter at all: the last two
+// are faults.
+enum class TLook { Gradient, Plain, Mixed, NotDrawn };
 inline void PrintTo(TLook Look, std::ostream* Out) {
-  *Out << (Look == TLook::Gradient ? "gradient" : Look == TLook::Plain ? "plain" : "mixed");
+  *Out << (Look == TLook::Gradient ? "gradient"
+           : Look == TLook::Plain  ? "plain"
+           : Look == TLook::Mixed  ? "mixed"
+                                   : "not drawn by the painter");
 }
 
 // The look of each drop-down of Owner's menu bar.
@@ -122,6 +126,10 @@ inline std::vector<TLook> MenuLooks(HWND Owner) {
     Info.fMask = MIM_BACKGROUND;
     GetMenuInfo(Menu, &Info);
     TDrawnItem First(Owner, Menu, 0);
+    if (!First.OwnerDrawn) {
+      Looks.push_back(TLook::NotDrawn);
+      continue;
+    }
     const bool Tinted = First.OwnerDrawn && First.Pixel(0, First.Height / 2) != GetSysColor(COLOR_MENU);
     Looks.push_back(Info.hbrBack && Tinted    ? TLook::Gradient
                     : !Info.hbrBack && !Tinted ? TLook::Plain

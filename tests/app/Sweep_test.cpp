@@ -173,7 +173,9 @@ TEST_F(SweepTest, AFolderTheGuardRefusesIsNotSweptAndTheLogSaysWhy) {
     }
     EXPECT_TRUE(Said) << C.Name << ": " << ::testing::PrintToString(Added);
     EXPECT_EQ(ReadAll(Settings), "[keep]") << C.Name;
-    if (DriveV) EXPECT_EQ(ReadAll(RootCanary), "root") << C.Name;
+    if (DriveV) {
+      EXPECT_EQ(ReadAll(RootCanary), "root") << C.Name;
+    }
   }
   if (DriveV) DeleteFileA(RootCanary.c_str());
   if (Skipped) GTEST_SKIP() << Skipped << " cases need the drive V: that scripts/test makes";
@@ -357,7 +359,8 @@ TEST_F(SweepTest, AWindowClosedDuringARunClosesWhenTheRunHasEnded) {
 // log says how many entries stayed.
 TEST_F(SweepTest, ExitDuringASweepStopsItAndSaysWhatStayed) {
   Switches({"DelTempFiles"});
-  for (int I = 0; I < 40; ++I) Temp.File("f" + std::to_string(100 + I) + ".txt", "content");
+  auto Name = [](int I) { return std::string("f").append(std::to_string(100 + I)).append(".txt"); };
+  for (int I = 0; I < 40; ++I) Temp.File(Name(I), "content");
   TMainForm& G = CreateForm();
   int Reports = 0;
   std::vector<std::string> Last;
@@ -375,7 +378,7 @@ TEST_F(SweepTest, ExitDuringASweepStopsItAndSaysWhatStayed) {
   EXPECT_FALSE(IsWindow(G.Handle()));
   int Left = 0;
   for (int I = 0; I < 40; ++I) {
-    const std::string File = Temp["f" + std::to_string(100 + I) + ".txt"];
+    const std::string File = Temp[Name(I)];
     if (!Exists(File)) continue;
     ++Left;
     EXPECT_EQ(ReadAll(File), "content") << File;

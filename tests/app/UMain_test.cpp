@@ -2,11 +2,13 @@
 
 #include "app/MenuLook.h"
 #include "resource.h"
+#include "support/TempTree.h"
 #include "support/TestKey.h"
 #include "support/Windows.h"
 #include "win/Shell.h"
 
 #include <commctrl.h>
+#include <shlwapi.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -453,6 +455,40 @@ TEST_F(MainFormTest, TheWindowSnapsToTheScreenEdgesWithinTwentyPixels) {
     EXPECT_STREQ(E.what(), "TALScreenSnap component cannot be duplicated in MainForm");
   }
   EXPECT_EQ(LetGoAt(5, 100), std::pair(0L, 100L)) << "the first still snaps";
+}
+
+}  // namespace
+
+namespace {
+
+// The companion beside the program starts when only an administrator could
+// have put it there, or once the user has switched it on.
+TEST_F(MainFormTest, TheCompanionMayStartFromAFolderUsersCannotWriteOrOnceSwitchedOn) {
+  struct TCase {
+    bool Writable;
+    const char* Switch;  // null: never stored
+    bool Starts;
+  };
+  const TCase Cases[] = {{true, nullptr, false}, {true, "False", false}, {true, "true", false},
+                         {true, "True", true},   {false, nullptr, true}, {false, "False", true}};
+  static bool Writable;
+  const auto Real = TMainForm::FolderWritable;
+  TMainForm::FolderWritable = [](const std::string&) { return Writable; };
+  for (const TCase& C : Cases) {
+    Writable = C.Writable;
+    SHDeleteValueA(HKEY_CURRENT_USER, Key.Sub("Software\\Vellumix\\TOptionDlg").c_str(), "CBxActiveBlinder_Checked");
+    if (C.Switch) Key.SetString("CBxActiveBlinder_Checked", C.Switch, "Software\\Vellumix\\TOptionDlg");
+    Redirect(true);
+    EXPECT_EQ(TMainForm::CompanionMayStart("C:\\Program Files\\Vellumix\\"), C.Starts)
+        << C.Writable << " " << (C.Switch ? C.Switch : "(none)");
+    Redirect(false);
+  }
+  TMainForm::FolderWritable = Real;
+  // The real probe: a folder of ours is writable and keeps no trace of the test.
+  TTempTree Tree("CompanionProbe");
+  EXPECT_TRUE(TMainForm::ProbeFolderWritable(Tree.Path() + "\\"));
+  WIN32_FIND_DATAA Entry;
+  EXPECT_EQ(FindFirstFileA((Tree.Path() + "\\*.tmp").c_str(), &Entry), INVALID_HANDLE_VALUE);
 }
 
 }  // namespace

@@ -203,7 +203,10 @@ struct TCompanionReaper {
   }
 };
 
-TEST_F(ProgramTest, TheCompanionIsStartedHiddenAndToldToExit) {
+// A copy in a folder the user can write to (a portable copy in Downloads)
+// starts the companion beside it only once the user has switched it on: else
+// anything a web page dropped there under that name would run.
+TEST_F(ProgramTest, APortableCopyStartsTheCompanionOnlyWhenSwitchedOnHiddenAndTellsItToExit) {
   TCompanionReaper Reaper;
   NotFirstStart();
   const std::string Folder = TempFolder() + "\\vellumix-companion\\";
@@ -211,11 +214,24 @@ TEST_F(ProgramTest, TheCompanionIsStartedHiddenAndToldToExit) {
   DeleteFileA((Folder + "blinder.log").c_str());
   ASSERT_TRUE(CopyFileA(Exe().c_str(), (Folder + "vellumix.exe").c_str(), FALSE));
   ASSERT_TRUE(CopyFileA((BuildFolder() + "tests\\companion\\blinder.exe").c_str(), (Folder + "blinder.exe").c_str(), FALSE));
-
+  constexpr char DialogKey[] = "Software\\Vellumix\\TOptionDlg";
+  SHDeleteValueA(HKEY_CURRENT_USER, DialogKey, "CBxActiveBlinder_Checked");
+  {
+    TProgram P(Folder + "vellumix.exe");
+    HWND Main = P.WaitWindow("TMainForm");
+    ASSERT_TRUE(Main);
+    PressExit(P, Main);
+    ASSERT_TRUE(P.WaitExit());
+  }
+  const char On[] = "True";
+  ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, DialogKey, "CBxActiveBlinder_Checked", REG_SZ, On, sizeof On),
+            ERROR_SUCCESS);
   TProgram P(Folder + "vellumix.exe");
   HWND Main = P.WaitWindow("TMainForm");
   ASSERT_TRUE(Main);
   EXPECT_TRUE(WaitUntil([&] { return !ReadFile(Folder + "blinder.log").empty(); }));
+  SHDeleteValueA(HKEY_CURRENT_USER, DialogKey, "CBxActiveBlinder_Checked");
+  // One start only: the copy that was not switched on started none.
   EXPECT_EQ(ReadFile(Folder + "blinder.log"), "started: /startup show=0\n");  // SW_HIDE
   PressExit(P, Main);
   EXPECT_TRUE(WaitUntil([&] { return ReadFile(Folder + "blinder.log").find("Exit Blinder") != std::string::npos; }));
