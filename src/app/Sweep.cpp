@@ -5,7 +5,7 @@
 // through a link: a junction, symbolic link or mount point met in a swept
 // tree is neither entered (the scanner sees to that) nor removed, and every
 // deletion goes through a handle checked to be the entry that was found. A
-// file in use or protected simply stays, and is counted.
+// file in use or protected simply stays.
 #include "app/UMain.h"
 
 #include "engine/FolderGuard.h"
@@ -128,13 +128,9 @@ void TMainForm::ScannerFileFound(const std::string& AName, const std::string& AP
       FoldersToRemove->insert(Path);
       return;
     }
-    switch (DeleteFoundFile(Wide)) {
-      case TRemoval::Removed: case TRemoval::Vanished: break;
-      default: ++FSweepStayed;
-    }
+    DeleteFoundFile(Wide);  // in use, refused or a link: it stays
   } catch (...) {
     // Whatever fails here leaves the entry where it is; the sweep goes on.
-    ++FSweepStayed;
   }
 }
 
@@ -178,6 +174,5 @@ void TMainForm::HandOffFolder(const std::string& Folder, const std::string& What
     return;
   }
   FSweepIsTemp = Folder == TempFolder();
-  FSweepStayed = 0;
   SweepFolder(Verdict.Folder);
 }

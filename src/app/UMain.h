@@ -235,11 +235,9 @@ private:
   bool FCloseRequested = false;  // a close arrived while a command ran
   int FBusyDepth = 0;
   // The running sweep: of the temporary folder (the age rule and its line
-  // apply), stopped before its end, and how many entries it left that it
-  // would have deleted (in use, refused, links).
+  // apply), and stopped before its end.
   bool FSweepIsTemp = false;
   bool FSweepStopped = false;
-  std::uint32_t FSweepStayed = 0;
   bool FReady = false;  // creation has ended
   std::map<int, bool> FHiddenChecks;  // check marks of option items not in the menu
   std::optional<SYSTEMTIME> FLastTick;  // the second the schedule last looked at

@@ -80,6 +80,23 @@ TEST_F(RecentLists, ShellRecentDocuments) {
   EXPECT_THAT(Action.Messages, ElementsAre(LineOf("Succeeded in clear recent documents.")));
 }
 
+// The shell deletes the shortcuts of the folder its Recent value names: a value
+// that names a drive's root is refused like a swept folder.
+TEST_F(RecentLists, ARecentFolderTheGuardRefusesIsNotCleared) {
+  const std::string Folders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+  TRegistry Reg(HKEY_CURRENT_USER);
+  ASSERT_TRUE(Reg.OpenKey(Folders, true));
+  const auto Was = Reg.ReadString("Recent");
+  Reg.WriteString("Recent", "C:\\");
+  Action.ClearRecentDocuments(true);
+  if (Was)
+    Reg.WriteString("Recent", *Was);
+  else
+    Reg.DeleteValue("Recent");
+  EXPECT_THAT(Action.Messages, ElementsAre(LineOf(
+      "Did not clear recent documents: the Recent folder \"C:\\\" is refused, as it is a drive's root.")));
+}
+
 TEST_F(RecentLists, ShellFailureLineCarriesTheSystemTextAndTheRequest) {
   EXPECT_EQ(RecentDocumentsFailure(ERROR_ACCESS_DENIED),
             "Clear recent documents failed.\r\nError messages: Access denied\r\n"
