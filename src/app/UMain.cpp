@@ -211,7 +211,7 @@ bool TMainForm::ProbeFolderWritable(const std::string& Folder) {
   const std::wstring Probe = Widen(Folder) + L"vellumix-write-test-" +
                              std::to_wstring(GetCurrentProcessId()) + L"-" +
                              std::to_wstring(GetTickCount64()) + L".tmp";
-  HANDLE File = CreateFileW(WidePath(Narrow(Probe)).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+  HANDLE File = CreateFileW(Probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   if (File == INVALID_HANDLE_VALUE) return GetLastError() != ERROR_ACCESS_DENIED;
   CloseHandle(File);
