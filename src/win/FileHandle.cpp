@@ -66,7 +66,9 @@ bool PathHolds(std::wstring_view Folder, std::wstring_view Inner) {
 }
 
 std::optional<DWORD> AttributesOf(HANDLE File) {
-  BY_HANDLE_FILE_INFORMATION Info;
-  if (!GetFileInformationByHandle(File, &Info)) return std::nullopt;
-  return Info.dwFileAttributes;
+  // The basic information only: GetFileInformationByHandle also asks for the
+  // volume, which under Wine costs several times a whole deletion.
+  FILE_BASIC_INFO Info;
+  if (!GetFileInformationByHandleEx(File, FileBasicInfo, &Info, sizeof Info)) return std::nullopt;
+  return Info.FileAttributes;
 }
