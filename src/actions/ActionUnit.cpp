@@ -32,7 +32,7 @@ bool TAction::ClearKeyValues(HKEY Root, const std::string& Path, bool Enabled) {
   for (const std::string& Name : Reg.GetValueNames()) {
     // Long lists must not freeze the window.
     Application.ProcessMessages();
-    Reg.DeleteValue(Name);
+    if (Reg.DeleteValue(Name)) ++Tally.RegistryValues;
   }
   return true;
 }

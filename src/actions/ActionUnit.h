@@ -7,6 +7,7 @@
 // sentence of the failure it met. Failures it does not expect pass to the caller.
 
 #include "base/Exception.h"
+#include "engine/Tally.h"
 #include "win/Handle.h"
 
 #include <windows.h>
@@ -70,6 +71,9 @@ class TAction {
 public:
   // The log, newest line first.
   std::deque<std::string> Messages;
+  // What the operations removed since the window last took the count (the
+  // summary line of a run or command).
+  TTally Tally;
 
   // The main window's URL-cache enumerator (myIECache), set by the main window
   // after creating both. While it is null the cache and cookie operations log

@@ -2,22 +2,25 @@
 // Google Toolbar's search history.
 #include "actions/ActionUnit.h"
 
+#include "actions/TraceKeys.h"
 #include "iecache/IECache.h"
 #include "win/Registry.h"
 
 namespace {
 
-const std::string TypedUrls = "\\Software\\Microsoft\\Internet Explorer\\TypedURLs";
-const std::string ToolbarKey = "\\Software\\Google\\NavClient\\";
+using trace_keys::TypedUrls;
+const std::string& ToolbarKey = trace_keys::Toolbar;
 
 DECLARE_EXCEPTION(ENoCacheEnumerator, Exception);
 DECLARE_EXCEPTION(ENoWinInet, Exception);
 DECLARE_EXCEPTION(EComError, Exception);
 
-void DeleteCacheEntries(TIECache* Cache, TSearchPattern Pattern) {
+void DeleteCacheEntries(TIECache* Cache, TSearchPattern Pattern, TTally& Tally) {
   if (!Cache) throw ENoCacheEnumerator("No URL-cache enumerator");
   Cache->SearchPattern = Pattern;
-  if (!Cache->DeleteAll()) throw ENoWinInet("WinINet could not be loaded");
+  const bool Loaded = Cache->DeleteAll();
+  Tally.CacheEntries += Cache->Deleted();
+  if (!Loaded) throw ENoWinInet("WinINet could not be loaded");
 }
 
 void ReleaseUnknown(IUnknown* Object) noexcept { Object->Release(); }
@@ -39,7 +42,7 @@ bool KeyMissing(HKEY Root, const std::string& Path) {
 void TAction::DeleteCache(bool Enabled) {
   if (!Enabled) return;
   try {
-    DeleteCacheEntries(IECache, spUrl);
+    DeleteCacheEntries(IECache, spUrl, Tally);
     AddMessage("Succeeded in delete internet cache.", "");
   } catch (...) {
     AddMessage("Delete internet cache failed.", "");
@@ -49,7 +52,7 @@ void TAction::DeleteCache(bool Enabled) {
 void TAction::DeleteCookies(bool Enabled) {
   if (!Enabled) return;
   try {
-    DeleteCacheEntries(IECache, spCookies);
+    DeleteCacheEntries(IECache, spCookies, Tally);
     AddMessage("Succeeded in delete cookies.", "");
   } catch (...) {
     AddMessage("Delete cookies failed.", "");

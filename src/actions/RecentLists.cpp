@@ -2,6 +2,7 @@
 // Visual C++ 6, RealPlayer and Windows Media Player.
 #include "actions/ActionUnit.h"
 
+#include "actions/TraceKeys.h"
 #include "engine/FolderGuard.h"
 #include "win/Registry.h"
 #include "win/Shell.h"
@@ -11,13 +12,7 @@
 
 namespace {
 
-const std::string DelphiClosedFiles = "\\Software\\Borland\\Delphi\\5.0\\Closed Files";
-const std::string DelphiClosedProjects = "\\Software\\Borland\\Delphi\\5.0\\Closed Projects";
-const std::string VbRecentFiles = "\\Software\\Microsoft\\Visual Basic\\6.0\\RecentFiles";
-const std::string VcRecentFiles = "\\Software\\Microsoft\\DevStudio\\6.0\\Recent File List";
-const std::string RealPlayerPreferences = "\\Software\\RealNetworks\\RealPlayer\\6.0\\Preferences\\";
-const std::string MediaPlayerFiles = "\\Software\\Microsoft\\MediaPlayer\\Player\\RecentFileList";
-const std::string MediaPlayerUrls = "\\Software\\Microsoft\\MediaPlayer\\Player\\RecentUrlList";
+using namespace trace_keys;
 
 // The full-width colon and comma of the Simplified Chinese code page, kept as
 // those bytes whatever the user's code page: users have reported them so.

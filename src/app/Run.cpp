@@ -1,10 +1,10 @@
 // The Shred run and the busy state that frames every command.
 #include "app/UMain.h"
 
+#include "catalogue/Catalogue.h"
 #include "win/Shell.h"
 
 #include <commctrl.h>
-#include <shlobj.h>
 
 // ---- busy state
 
@@ -27,6 +27,8 @@ void TMainForm::SetBusy(bool Busy) {
     EnableWindow(SpeedItemStart, FALSE);
   } else {
     if (FBusyDepth == 0 || --FBusyDepth > 0) return;
+    // The status line gives up the progress for the hint it held.
+    if (dfsStatusBar) SendMessageA(dfsStatusBar, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(FHint.c_str()));
     EnableWindow(SpeedItemStart, TRUE);
     SetWaitCursor(false);
     ShowLights(false);
@@ -50,18 +52,26 @@ bool TMainForm::RunBusy(const std::function<void()>& Command) {
   struct TLeaveBusy {
     TMainForm& Form;
     ~TLeaveBusy() {
-      if (Form.Scanner.Busy()) {
+      if (Form.SweepBusy()) {
         Form.StopSweep();
-        Form.Scanner.WaitFor();
+        Form.FSweeper.Join();
+        Form.FinishSweep();
       }
+      Form.FSummaryDue = false;
       Form.SetBusy(false);
     }
   };
   {
     TLeaveBusy Leave{*this};
     Command();
-    // The busy state lasts until the last sweep of the command has ended.
+    // The busy state lasts until the last sweep of the command has ended,
+    // and the command ends with what it removed.
     WaitForScanner();
+    if (FSummaryDue && !Closing()) {
+      FSummaryDue = false;
+      Action->AddMessage(SummaryLine(Action->Tally), "");
+      RefreshMemo();
+    }
   }
   if (FCloseRequested) {
     // The window was asked to close while the command ran: now that nothing
@@ -83,37 +93,35 @@ void TMainForm::RunItems() {
   // may have been closed meanwhile; the run then ends quietly.
   if (Closing()) return;
   Action->TrimMessages();
-  if (Option->DelInetTemp) {
-    Action->DeleteCache(true);
-    HandOffFolder(SpecialFolder(CSIDL_INTERNET_CACHE), CacheFolderName);
-    if (Closing()) return;
-  }
-  if (Option->DelHistory) {
-    Action->DeleteHistory(true);
-    HandOffFolder(SpecialFolder(CSIDL_HISTORY), HistoryFolderName);
-    if (Closing()) return;
-  }
-  if (Option->DelTempFiles) {
-    HandOffFolder(TempFolder(), TempFolderName);
-    if (Closing()) return;
-  }
-
-  using TOperation = void (TAction::*)(bool);
-  const std::pair<TOperation, bool TOption::*> Steps[] = {
-      {&TAction::DeleteCookies, &TOption::DelCookie},
-      {&TAction::DeleteLocationBar, &TOption::DelLocationBar},
-      {&TAction::ClearToolbarHistory, &TOption::DelGoogleHistory},
-      {&TAction::ClearRecentDocuments, &TOption::ClearRecentDoc},
-      {&TAction::ClearMediaPlayerClips, &TOption::ClearWmpRecentDoc},
-      {&TAction::ClearRealPlayerClips, &TOption::ClearRlpRecentDoc},
-      {&TAction::ClearDelphiRecent, &TOption::ClearDelphiRecentDoc},
-      {&TAction::ClearVbRecent, &TOption::ClearVbRecentDoc},
-      {&TAction::ClearVcRecent, &TOption::ClearVcRecentDoc},
-      {&TAction::ClearRecycleBin, &TOption::EmptyRecycleBin},
-  };
-  for (const auto& [Operation, Switch] : Steps) {
-    ((*Action).*Operation)((*Option).*Switch);
-    if (Closing()) return;  // the operation may have processed messages
+  const std::vector<const TItem*> Items = ChosenItems(*Option);
+  if (Items.empty()) {
+    Action->AddMessage(NothingChosen, "");
     RefreshMemo();
+    return;
   }
+  Action->Tally = {};
+  FSummaryDue = true;
+  // The early items start their sweeps first; their lines reach the pane
+  // with the first of the others.
+  for (const TItem* Item : Items) {
+    ClearItem(*Item);
+    if (Closing()) return;  // the operation may have processed messages
+    if (!Item->Early) RefreshMemo();
+  }
+}
+
+void TMainForm::ClearItem(const TItem& Item) {
+  FProgressItem = Item.Label;
+  if (Item.Clear) ((*Action).*Item.Clear)(true);
+  if (Closing()) return;
+  if (Item.Folder) HandOffFolder(Item.Folder(), Item.FolderName);
+}
+
+void TMainForm::ShowProgress() {
+  const ULONGLONG Now = GetTickCount64();
+  if (!dfsStatusBar || Now - FProgressShown < 100) return;
+  FProgressShown = Now;
+  const std::string Text = FProgressItem + ": " + GroupedCount(SweepProgress.Entries) + " entries (" +
+                           SizeText(SweepProgress.Bytes) + ")";
+  SendMessageA(dfsStatusBar, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(Text.c_str()));
 }

@@ -1,51 +1,31 @@
-// The folder sweeps: the scanner reports every entry of a folder tree, files
-// are deleted as they are found, folders when the sweep ends.
+// The folder sweeps: a worker walks a folder tree into a plan and cleans it,
+// while the window keeps answering and shows how far it has come. No entry
+// is handed to the window: the window reads the worker's counters.
 //
 // Every swept folder passes the folder guard first. Nothing is ever deleted
 // through a link: a junction, symbolic link or mount point met in a swept
-// tree is neither entered (the scanner sees to that) nor removed, and every
-// deletion goes through a handle checked to be the entry that was found. A
-// file in use or protected simply stays.
+// tree is neither entered nor removed, and every deletion goes through a
+// handle checked to be the entry that was found. A file in use or protected
+// simply stays, and is counted.
 #include "app/UMain.h"
 
 #include "engine/FolderGuard.h"
-#include "engine/SafeDelete.h"
+#include "win/Application.h"
 #include "win/FileHandle.h"
 #include "win/Shell.h"
 #include "win/WidePath.h"
 
-#include <algorithm>
-#include <optional>
 #include <vector>
 
 namespace {
 
 // Recently used entries of the temporary folder stay for this long.
-constexpr ULONGLONG KeepFor = 8ULL * 24 * 60 * 60 * 10'000'000;  // 100-ns units
+constexpr std::uint64_t KeepFor = 8ULL * 24 * 60 * 60 * 10'000'000;  // 100-ns units
 
-ULONGLONG ToInteger(const FILETIME& Time) {
-  return (static_cast<ULONGLONG>(Time.dwHighDateTime) << 32) | Time.dwLowDateTime;
-}
-
-// The UTC time that tells whether an entry is recent: a folder's creation; a
-// file's last access or last write, whichever is newer (Windows no longer keeps
-// access times up to date, so a file written yesterday may look long unused).
-// Nothing when the entry cannot be found.
-std::optional<ULONGLONG> RecentUse(const std::wstring& Path, bool Folder) {
-  WIN32_FILE_ATTRIBUTE_DATA Found;
-  if (!GetFileAttributesExW(Path.c_str(), GetFileExInfoStandard, &Found)) return std::nullopt;
-  if (Folder) return ToInteger(Found.ftCreationTime);
-  return std::max(ToInteger(Found.ftLastAccessTime), ToInteger(Found.ftLastWriteTime));
-}
-
-// Older than the limit, strictly: an entry used exactly eight days ago stays,
-// and so does one whose times cannot be read.
-bool OutOfUse(const std::wstring& Path, bool Folder) {
+std::uint64_t UtcNow() {
   FILETIME Now;
   GetSystemTimeAsFileTime(&Now);
-  const ULONGLONG Limit = ToInteger(Now) - KeepFor;
-  const auto Used = RecentUse(Path, Folder);
-  return Used && Limit > *Used;
+  return (static_cast<std::uint64_t>(Now.dwHighDateTime) << 32) | Now.dwLowDateTime;
 }
 
 // The entries below Folder, links not entered; for the line of a sweep that
@@ -76,83 +56,66 @@ std::string Quoted(const std::string& Text) { return std::string(1, '"').append(
 
 }  // namespace
 
-void TMainForm::CreateScanner() {
-  // Moved in rather than assigned from literals: GCC 12 warns falsely on the latter.
-  Scanner.Directory = std::string("C:\\windows\\temp");
-  Scanner.Files = std::string("*");
-  Scanner.ScanStrategy = ssSpecifiedDir;
-  Scanner.ScanDrives = {sdHard, sdRAM};
-  Scanner.Attributes = {};
-  Scanner.Recursive = true;
-  Scanner.Priority = tpTimeCritical;
-  Scanner.OnFileFound = [this](const std::string& AName, const std::string& APath,
-                               std::uint32_t AAttr, std::uint32_t ASize, TDateTime ADateTime) {
-    ScannerFileFound(AName, APath, AAttr, ASize, ADateTime);
-  };
-  Scanner.OnProcessDone = [this](std::uint32_t ACount, std::uint32_t ASize) {
-    ScannerProcessDone(ACount, ASize);
-  };
+void TMainForm::WaitForScanner() {
+  // Keeps the window answering; the status line follows the worker.
+  Application.WaitWhile([this] {
+    const bool Ended = FinishSweep();
+    if (OnSweepWait) OnSweepWait();
+    if (!Ended) ShowProgress();
+    return !Ended;
+  });
 }
 
-void TMainForm::WaitForScanner() {
-  // Sleeps between the scanner's hand-offs and keeps the window responsive.
-  Application.WaitWhile([this] { return Scanner.Busy(); });
-}
+bool TMainForm::SweepBusy() const noexcept { return FSweepRunning; }
 
 void TMainForm::SweepFolder(const std::string& Folder) {
-  Scanner.Directory = Folder;
+  FSweepFolder = Folder;
   FSweepStopped = false;
-  Scanner.Execute();
+  FSweepTally = {};
+  SweepProgress.Reset();
+  TTreeRules Rules;
+  // Recently used entries stay only in the temporary folder, and only when asked.
+  if (Option && Option->KeepTempFiles && FSweepIsTemp) {
+    Rules.KeepFor = KeepFor;
+    Rules.Now = UtcNow();
+  }
+  FSweepRunning = true;
+  if (OnSweepStart) OnSweepStart(Folder);
+  const HWND Window = Handle();
+  FSweeper.Start(
+      [this, Root = LongPath(Folder), Rules] {
+        TTreePlan Plan = PlanTree(Root, Rules, SweepProgress);
+        if (!SweepProgress.Cancelled()) CleanTree(Plan, SweepProgress, FSweepTally);
+      },
+      [Window] { PostMessageW(Window, SweepDoneMessage, 0, 0); });
 }
 
 void TMainForm::StopSweep() {
-  if (!Scanner.Busy()) return;
+  if (!FSweepRunning) return;
   FSweepStopped = true;
-  Scanner.Stop();
+  SweepProgress.Cancel();
 }
 
-void TMainForm::ScannerFileFound(const std::string& AName, const std::string& APath,
-                                 std::uint32_t AAttr, std::uint32_t, TDateTime) {
-  try {
-    // After the window has closed nothing is deleted: without the settings the
-    // age rule could not be honoured.
-    if (!Option || !FoldersToRemove) return;
-    if (AAttr & FILE_ATTRIBUTE_REPARSE_POINT) return;  // a link: left alone
-    const std::string Path = PathJoin(APath, AName);
-    const std::wstring Wide = LongPath(Path);
-    const bool Folder = AAttr & FILE_ATTRIBUTE_DIRECTORY;
-    // Recently used entries stay only in the temporary folder, and only when asked.
-    const bool AgeRule = Option->KeepTempFiles && FSweepIsTemp;
-    if (AgeRule && !OutOfUse(Wide, Folder)) return;
-    if (Folder) {
-      FoldersToRemove->insert(Path);
-      return;
-    }
-    DeleteFoundFile(Wide);  // in use, refused or a link: it stays
-  } catch (...) {
-    // Whatever fails here leaves the entry where it is; the sweep goes on.
-  }
+bool TMainForm::FinishSweep() {
+  if (!FSweepRunning) return true;
+  if (!FSweeper.Finished()) return false;
+  FSweeper.Join();
+  FSweepRunning = false;
+  SweepDone();
+  return true;
 }
 
-void TMainForm::ScannerProcessDone(std::uint32_t, std::uint32_t) {
+void TMainForm::SweepDone() {
   if (FSweepStopped) {
-    // Stopped on the way out: what was found stays as it is, and the log says
-    // how much of the tree is left.
-    if (FoldersToRemove) FoldersToRemove->clear();
+    // Stopped on the way: what it had not reached stays as it is, and the log
+    // says how much of the tree is left.
     if (Action)
-      Action->AddMessage("Sweep stopped: " + std::to_string(CountEntries(Scanner.Directory)) +
-                             " entries stayed in " + Quoted(Scanner.Directory) + ".",
+      Action->AddMessage("Sweep stopped: " + std::to_string(CountEntries(FSweepFolder)) + " entries stayed in " +
+                             Quoted(FSweepFolder) + ".",
                          "");
     return;
   }
-  if (FoldersToRemove) {
-    // The sorted list holds every folder before its sub-folders: backwards
-    // removes the deepest first, and the second pass retries what is left.
-    for (auto It = FoldersToRemove->rbegin(); It != FoldersToRemove->rend(); ++It)
-      RemoveFoundFolder(LongPath(*It));
-    for (const std::string& Folder : *FoldersToRemove) RemoveFoundFolder(LongPath(Folder));
-    FoldersToRemove->clear();
-  }
+  if (Action) Action->Tally += FSweepTally;
   if (Option && Action && Option->DelTempFiles && FSweepIsTemp) {
     Action->AddMessage("Succeeded in delete temporary files.", "");
     RefreshMemo();
@@ -170,6 +133,7 @@ void TMainForm::HandOffFolder(const std::string& Folder, const std::string& What
     if (What.empty() || !Folder.empty()) Line.append("\"").append(Folder).append("\"");
     Line.append(": ").append(Verdict.Reason).append(".");
     Action->AddMessage(Line, "");
+    ++Action->Tally.Refused;
     RefreshMemo();
     return;
   }

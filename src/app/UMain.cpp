@@ -51,12 +51,6 @@ BOOL CALLBACK CloseBrowserWindow(HWND Window, LPARAM) {
 
 }  // namespace
 
-bool TTextLess::operator()(const std::string& A, const std::string& B) const {
-  // Compared as the UTF-8 text it is, not through the ANSI code page.
-  const std::wstring WA = Widen(A), WB = Widen(B);
-  return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, WA.c_str(), static_cast<int>(WA.size()),
-                        WB.c_str(), static_cast<int>(WB.size())) == CSTR_LESS_THAN;
-}
 
 TMainForm::TMainForm(const std::string& FirstArg) : FDpi(ScreenPixelsPerInch()) {
   CreateFonts();
@@ -83,7 +77,6 @@ TMainForm::TMainForm(const std::string& FirstArg) : FDpi(ScreenPixelsPerInch()) 
   Application.AccelWindow = Handle();
   Timer.Attach(Handle(), ScheduleTimerId);
   CreateControls();
-  CreateScanner();
   CreateTrayIcon();
   // Like any creation handler, a failure is shown and the window still comes up.
   Guarded([&] { FormCreate(FirstArg); });
@@ -169,7 +162,6 @@ void TMainForm::CreateControls() {
 void TMainForm::FormCreate(const std::string& FirstArg) {
   LaunchCompanion();
   LoadSkins();
-  FoldersToRemove = std::make_unique<TFolderList>();
   Action = std::make_unique<TAction>();
   Action->IECache = &myIECache;
   ShowLights(false);
@@ -529,8 +521,9 @@ void TMainForm::FormClose() {
 
 void TMainForm::FormDestroy() {
   // A sweep still running ends without touching anything more.
-  Scanner.Stop();
-  FoldersToRemove.reset();
+  StopSweep();
+  FSweeper.Join();
+  FSweepRunning = false;
   Action.reset();
 }
 
@@ -594,6 +587,9 @@ LRESULT TMainForm::OnMessage(UINT Msg, WPARAM WParam, LPARAM LParam) {
     case WM_SYSCOMMAND:
       if (WMSysCommand(WParam)) return 0;
       break;
+    case SweepDoneMessage:
+      FinishSweep();
+      return 0;
     case AddTrayIconMessage:
       TrayIcon.Add();
       return 0;

@@ -9,7 +9,10 @@
 #include "appearance/SpeedBar.h"
 #include "base/Schedule.h"
 #include "iecache/IECache.h"
-#include "scan/FScanner.h"
+#include "engine/Progress.h"
+#include "engine/Tally.h"
+#include "engine/TreePlan.h"
+#include "engine/Worker.h"
 #include "settings/FormStorage.h"
 #include "settings/Option.h"
 #include "settings/UAbout.h"
@@ -23,21 +26,19 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
-
-// Sorted like the user's locale sorts text, ignoring case; no duplicates.
-struct TTextLess {
-  bool operator()(const std::string& A, const std::string& B) const;
-};
-using TFolderList = std::set<std::string, TTextLess>;
 
 // How the log names the three swept folders.
 inline constexpr char CacheFolderName[] = "the Internet cache folder";
 inline constexpr char HistoryFolderName[] = "the History folder";
 inline constexpr char TempFolderName[] = "the temporary folder";
+// The line of a Shred run with no item chosen.
+inline constexpr char NothingChosen[] =
+    "Nothing to shred: no item is chosen. Choose items in Options, then press Shred again.";
 // The status line's answer to a command asked for while another one works.
 inline constexpr char BusyHint[] = "Vellumix is busy: try again when the light is green.";
+
+struct TItem;
 
 class TMainForm : public TForm, private TControlHook {
 public:
@@ -48,13 +49,14 @@ public:
 
   std::unique_ptr<TOption> Option;
   std::unique_ptr<TAction> Action;
-  std::unique_ptr<TFolderList> FoldersToRemove;
   // The URL-cache enumerator the cache and cookie operations walk.
   TIECache myIECache = TIECache::ForMainWindow();
-  // Sweeps folders: reports every entry to ScannerFileFound, the end to
-  // ScannerProcessDone. Declared after what its handlers use, so that it is
-  // stopped before they go.
-  TBaseScanner Scanner;
+  // What the running sweep's worker has done; tests may hold it at an entry.
+  TProgress SweepProgress;
+  // Tests: called on the main thread each time a wait for a sweep has looked
+  // at it (once more after it has ended), and when a sweep starts.
+  std::function<void()> OnSweepWait;
+  std::function<void(const std::string& Folder)> OnSweepStart;
   // No command runs.
   bool Idle() const noexcept { return FBusyDepth == 0; }
   UINT PreviousInstanceMessage = 0;
@@ -82,12 +84,13 @@ public:
   // An option item's check mark, also of the items hidden from the menu.
   bool MenuChecked(int Tag) const;
 
-  // Folder sweeps. Every sweep waits for the one before it.
+  // Folder sweeps, each on a worker. Every sweep waits for the one before it.
+  // Waits for the running sweep to end, the window answering meanwhile.
   void WaitForScanner();
+  bool SweepBusy() const noexcept;
+  // Starts the sweep of Folder (a guarded folder): its tree is planned and
+  // cleaned on the worker.
   void SweepFolder(const std::string& Folder);
-  void ScannerFileFound(const std::string& AName, const std::string& APath, std::uint32_t AAttr,
-                        std::uint32_t ASize, TDateTime ADateTime);
-  void ScannerProcessDone(std::uint32_t ACount, std::uint32_t ASize);
   // Waits for the running sweep, then sweeps Folder if the folder guard
   // allows it; a refused folder (also one the system could not name) gets a
   // line in the log that names it as What (or by its path) and says why.
@@ -150,6 +153,8 @@ public:
   // The icon is there from creation; the shell shows it once the message loop runs.
   TTrayIcon TrayIcon;
   static constexpr UINT AddTrayIconMessage = WM_APP + 10;
+  // Posted by a sweep's worker when it has finished.
+  static constexpr UINT SweepDoneMessage = WM_APP + 11;
   HMENU PopupMenu = nullptr;  // the first pop-up of FTrayMenu
   void TrayIconMouseDown();
   void mnuRestoreClick();
@@ -189,7 +194,6 @@ private:
   void CreateControls();
   void CreateFonts();
   void LayOutSpeedButtons();
-  void CreateScanner();
   void CreateTrayIcon();
   // Restores, shows and focuses the main window, from any state.
   void BringForward();
@@ -199,6 +203,10 @@ private:
   // line says so, and the answer is false.
   bool RunBusy(const std::function<void()>& Command);
   void RunItems();
+  // One item of a run or command: its operation, then its folder sweep.
+  void ClearItem(const TItem& Item);
+  // The status line, while a worker works: the item, entries and size so far.
+  void ShowProgress();
   void SetMenuCheck(int Tag, bool Checked);
   // The window has closed (the settings object and the log are gone), or
   // closes as soon as the running command has ended.
@@ -238,6 +246,17 @@ private:
   // apply), and stopped before its end.
   bool FSweepIsTemp = false;
   bool FSweepStopped = false;
+  bool FSweepRunning = false;
+  bool FSummaryDue = false;  // the running command ends with the summary line
+  std::string FProgressItem;
+  ULONGLONG FProgressShown = 0;
+  std::string FSweepFolder;
+  TTally FSweepTally;  // written by the worker until it has finished
+  // Declared after what its work uses, so that it is joined before they go.
+  TWorker FSweeper;
+  // The worker has finished: its end is taken in (once). True when no sweep runs.
+  bool FinishSweep();
+  void SweepDone();
   bool FReady = false;  // creation has ended
   std::map<int, bool> FHiddenChecks;  // check marks of option items not in the menu
   std::optional<SYSTEMTIME> FLastTick;  // the second the schedule last looked at

@@ -207,6 +207,7 @@ DWORD TIECache::DeleteEntry(const std::string& Url) {
 }
 
 bool TIECache::DeleteAll() {
+  FDeleted = 0;
   if (!FLibrary.Load()) return false;
   DWORD Rc = FindFirstEntry(0);
   if (Rc == 0) {
@@ -214,7 +215,7 @@ bool TIECache::DeleteAll() {
     for (;;) {
       if (Rc == 0) {
         // An entry that cannot be deleted (in use, locked) is left; the walk goes on.
-        DeleteEntry(EntryInfo.SourceUrlName);
+        if (DeleteEntry(EntryInfo.SourceUrlName) == 0) ++FDeleted;
         Failures = 0;
       } else if (++Failures >= MaxFailedFetches) {
         break;

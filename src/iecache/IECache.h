@@ -165,6 +165,8 @@ public:
   // Deletes every entry of group 0 that the pattern and the filter select.
   // False when WinINet could not be loaded: nothing was deleted.
   bool DeleteAll();
+  // How many entries the last DeleteAll deleted.
+  std::uint64_t Deleted() const noexcept { return FDeleted; }
   // 0 on success (EntryInfo is then emptied), else the system's error code;
   // 0 without doing anything when the library is missing.
   DWORD DeleteEntry(const std::string& Url);
@@ -188,4 +190,5 @@ private:
   TFilterOptions FFilterOptions;
   std::uint32_t FFilterMask = 0;
   HANDLE FFindHandle = nullptr;
+  std::uint64_t FDeleted = 0;
 };

@@ -134,14 +134,12 @@ TEST_F(ScheduleTest, NoTickStartsARunWhileACommandRuns) {
   F.SetBusy(false);
 
   std::vector<bool> IdleDuringTheRun, LaterTickRan;
-  F.Scanner.OnFileFound = [&, Found = F.Scanner.OnFileFound](
-                              const std::string& N, const std::string& P, std::uint32_t A,
-                              std::uint32_t S, TDateTime D) {
-    if (IdleDuringTheRun.empty()) {
-      IdleDuringTheRun.push_back(F.Idle());
-      LaterTickRan.push_back(TickRuns(9, 2, 0));
-    }
-    Found(N, P, A, S, D);
+  F.SweepProgress.HoldAfter(1);
+  F.OnSweepWait = [&] {
+    if (!IdleDuringTheRun.empty() || F.SweepProgress.Entries < 1) return;
+    IdleDuringTheRun.push_back(F.Idle());
+    LaterTickRan.push_back(TickRuns(9, 2, 0));
+    F.SweepProgress.HoldAfter(UINT64_MAX);
   };
   EXPECT_TRUE(TickRuns(9, 1, 0));
   ASSERT_EQ(IdleDuringTheRun.size(), 1u);
@@ -169,7 +167,7 @@ TEST_F(ScheduleTest, EachSecondIsLookedAtOnce) {
   T.wMinute = 2;
   F.TimerTimer();
   F.TimerTimer();
-  EXPECT_EQ(F.Action->Messages.size(), Start + 1);
+  EXPECT_EQ(F.Action->Messages.size(), Start + 2) << "one run: its line and its summary";
 }
 
 // The timer is re-armed on every tick for just after the next whole second,
@@ -266,7 +264,8 @@ TEST_F(ScheduleTest, EndingTheSessionRunsAndEjectsAsSwitchedAndAlwaysAgrees) {
       Ejected |= Line.find("Succeeded in Eject CD-ROM") != std::string::npos;
     }
     EXPECT_EQ(Ejected, C.Ejects) << C.AtShutdown << C.Eject << C.Disc;
-    EXPECT_EQ(Lines, (C.Runs ? 1u : 0u) + (C.Ejects ? 1u : 0u)) << C.AtShutdown << C.Eject << C.Disc;
+    // A run writes its item's line and its summary.
+    EXPECT_EQ(Lines, (C.Runs ? 2u : 0u) + (C.Ejects ? 1u : 0u)) << C.AtShutdown << C.Eject << C.Disc;
     Form.reset();
     Redirect(false);
     RemoveDirectoryA(HomePath("cdrom-r").c_str());

@@ -22,6 +22,7 @@
 
 
 using ::testing::EndsWith;
+using ::testing::HasSubstr;
 
 inline constexpr LONGLONG Hour = 36'000'000'000LL;  // 100-ns units
 inline constexpr LONGLONG Day = 24 * Hour;
@@ -97,7 +98,9 @@ protected:
   }
 
   // Waits for the running sweep (the last of a run is not awaited by the run).
-  void WaitSweep() { ASSERT_TRUE(Application.WaitWhile([&] { return Form->Scanner.Busy(); }, 20000)); }
+  void WaitSweep() {
+    ASSERT_TRUE(Application.WaitWhile([&] { return Form->SweepBusy(); }, 20000));
+  }
 
   void SweepTemp() {
     Form->HandOffFolder(TempFolder());
@@ -106,10 +109,8 @@ protected:
 
   // Records the folder each sweep starts in, into Swept.
   void RecordSweeps() {
-    Form->Scanner.OnProcess = [this](std::uint32_t, std::uint32_t, const std::string& Current,
-                                     std::uint32_t, std::uint32_t) {
-      if (Current == Cache.Path() || Current == History.Path() || Current == Temp.Path())
-        Swept.push_back(Current);
+    Form->OnSweepStart = [this](const std::string& Folder) {
+      if (Folder == Cache.Path() || Folder == History.Path() || Folder == Temp.Path()) Swept.push_back(Folder);
     };
   }
   std::vector<std::string> Swept;

@@ -23,7 +23,7 @@ TEST_F(SweepTest, EverythingGoesWithoutTheAgeRule) {
   for (const char* Gone : {"a.txt", "readonly.txt", "hidden.txt", "sub", "empty", "ro-folder",
                            "\xE4\xB8\xAD\xE6\x96\x87"})
     EXPECT_FALSE(Exists(Temp[Gone])) << Gone;
-  EXPECT_TRUE(Form->FoldersToRemove->empty());
+  EXPECT_FALSE(Form->SweepBusy());
   EXPECT_THAT(Line(0), EndsWith(std::string(" ") + Succeeded + "  "));
   EXPECT_NE(Log().find(Succeeded), std::string::npos);
 }
@@ -211,19 +211,20 @@ TEST_F(SweepTest, PathsDeeperThanMaxPathAreSwept) {
 
 // ---- the Shred run
 
-TEST_F(SweepTest, WithEverySwitchOffARunTrimsTheLogAndAddsNothing) {
+TEST_F(SweepTest, WithEverySwitchOffARunTrimsTheLogAndSaysHowToChoose) {
   Switches({});
   TMainForm& F = CreateForm();
   for (int I = 0; I < 30; ++I) F.Action->AddMessage("line", std::to_string(I));
   F.RefreshMemo();
   F.StartActionExecute();
-  EXPECT_EQ(F.Action->Messages.size(), 26u);
-  EXPECT_THAT(Line(0), EndsWith(" line 29 "));
+  EXPECT_EQ(F.Action->Messages.size(), 27u);
+  EXPECT_THAT(Line(0), EndsWith(std::string(" ") + NothingChosen + "  "));
+  EXPECT_THAT(Line(1), EndsWith(" line 29 "));
   EXPECT_EQ(Log().substr(0, Log().find("\r\n")), F.Action->Messages.front());
   EXPECT_TRUE(F.Idle());
   EXPECT_TRUE(IsWindowEnabled(F.SpeedItemStart));
   EXPECT_EQ(Light(2), Ball(IDI_GRAYBALL));
-  EXPECT_FALSE(F.Scanner.Busy());
+  EXPECT_FALSE(F.SweepBusy());
 }
 
 TEST_F(SweepTest, TheThreeFoldersAreSweptOneAfterTheOtherThenTheOperationsRun) {
@@ -241,12 +242,13 @@ TEST_F(SweepTest, TheThreeFoldersAreSweptOneAfterTheOtherThenTheOperationsRun) {
     EXPECT_FALSE(Exists((*T)["f1.txt"])) << T->Path();
     EXPECT_FALSE(Exists((*T)["sub"])) << T->Path();
   }
-  // Newest first: the sweep's line, cookies, history, cache.
-  ASSERT_EQ(F.Action->Messages.size(), 4u) << Log();
-  EXPECT_THAT(Line(0), EndsWith(std::string(" ") + Succeeded + "  "));
-  EXPECT_NE(Line(1).find("cookies"), std::string::npos) << Line(1);
-  EXPECT_NE(Line(2).find("history"), std::string::npos) << Line(2);
-  EXPECT_NE(Line(3).find("cache"), std::string::npos) << Line(3);
+  // Newest first: the summary, the sweep's line, cookies, history, cache.
+  ASSERT_EQ(F.Action->Messages.size(), 5u) << Log();
+  EXPECT_THAT(Line(0), HasSubstr(" Removed 6 files (6 bytes). "));
+  EXPECT_THAT(Line(1), EndsWith(std::string(" ") + Succeeded + "  "));
+  EXPECT_NE(Line(2).find("cookies"), std::string::npos) << Line(2);
+  EXPECT_NE(Line(3).find("history"), std::string::npos) << Line(3);
+  EXPECT_NE(Line(4).find("cache"), std::string::npos) << Line(4);
   EXPECT_TRUE(F.Idle());
 }
 
@@ -265,13 +267,14 @@ TEST_F(SweepTest, ACommandAskedForDuringARunDoesNotStartInsideIt) {
   };
   std::vector<TSeen> Seen;
   std::vector<std::string> Hints;
-  F.Scanner.OnFileFound = [&, Found = F.Scanner.OnFileFound](
-                              const std::string& N, const std::string& P, std::uint32_t A,
-                              std::uint32_t S, TDateTime D) {
+  // The sweep's worker waits after its first entry until the commands have come.
+  F.SweepProgress.HoldAfter(1);
+  F.OnSweepWait = [&] {
+    if (!Seen.empty() || F.SweepProgress.Entries < 1) return;
     Seen.push_back({F.Idle(), IsWindowEnabled(F.SpeedItemStart) != FALSE, Light(2)});
     Pump();  // the posted commands are handled here, inside the run
     Hints.push_back(F.Hint());
-    Found(N, P, A, S, D);
+    F.SweepProgress.HoldAfter(UINT64_MAX);
   };
   F.StartActionExecute();
 
@@ -285,7 +288,7 @@ TEST_F(SweepTest, ACommandAskedForDuringARunDoesNotStartInsideIt) {
   ASSERT_FALSE(Hints.empty());
   EXPECT_EQ(Hints.front(), BusyHint) << "the status line says why nothing started";
   // The run is busy until its last sweep has ended: its line is there when it returns.
-  EXPECT_FALSE(F.Scanner.Busy());
+  EXPECT_FALSE(F.SweepBusy());
   EXPECT_EQ(std::count_if(F.Action->Messages.begin(), F.Action->Messages.end(),
                           [](const std::string& L) { return L.find(Succeeded) != std::string::npos; }),
             1);
@@ -364,15 +367,14 @@ TEST_F(SweepTest, ExitDuringASweepStopsItAndSaysWhatStayed) {
   TMainForm& G = CreateForm();
   int Reports = 0;
   std::vector<std::string> Last;
-  G.Scanner.OnFileFound = [&, Found = G.Scanner.OnFileFound](
-                              const std::string& N, const std::string& P, std::uint32_t A,
-                              std::uint32_t S, TDateTime D) {
-    if (++Reports == 10) SendMessageA(G.Handle(), WM_CLOSE, 0, 0);
-    Found(N, P, A, S, D);
-  };
-  G.Scanner.OnProcessDone = [&, Done = G.Scanner.OnProcessDone](std::uint32_t C, std::uint32_t S) {
-    Done(C, S);
-    Last.assign(G.Action->Messages.begin(), G.Action->Messages.end());
+  // The worker finds the 40 files, deletes 10 and waits: then the window is closed.
+  G.SweepProgress.HoldAfter(40 + 10);
+  G.OnSweepWait = [&] {
+    if (!G.SweepBusy()) {
+      if (G.Action) Last.assign(G.Action->Messages.begin(), G.Action->Messages.end());
+      return;
+    }
+    if (G.SweepProgress.Entries >= 50 && ++Reports == 1) SendMessageA(G.Handle(), WM_CLOSE, 0, 0);
   };
   G.StartActionExecute();
   EXPECT_FALSE(IsWindow(G.Handle()));
@@ -394,9 +396,10 @@ TEST_F(SweepTest, ExitDuringASweepStopsItAndSaysWhatStayed) {
 TEST_F(SweepTest, AFolderTheShellCannotNameIsNotSwept) {
   Switches({});
   TMainForm& F = CreateForm();
+  RecordSweeps();
   F.HandOffFolder("", CacheFolderName);
-  EXPECT_FALSE(F.Scanner.Busy());
-  EXPECT_EQ(F.Scanner.Directory, "C:\\windows\\temp");
+  EXPECT_FALSE(F.SweepBusy());
+  EXPECT_TRUE(Swept.empty());
   EXPECT_THAT(Line(0), EndsWith(" Did not sweep the Internet cache folder: no folder is named.  "));
 }
 

@@ -138,10 +138,11 @@ TEST_F(TrayTest, TheMenusShredRunsWhileTheWindowIsHidden) {
     PostMessageA(F.TrayIcon.Window(), WM_KEYUP, Key, 1 | (3u << 30));
   }
   Mouse(WM_RBUTTONUP);
-  ASSERT_EQ(F.Action->Messages.size(), 1u);
+  // The item's line and the run's summary.
+  ASSERT_EQ(F.Action->Messages.size(), 2u);
   EXPECT_FALSE(IsWindowVisible(F.Handle()));
   Mouse(WM_LBUTTONDBLCLK);
-  EXPECT_EQ(GetText(F.Memo), F.Action->Messages[0]);
+  EXPECT_EQ(GetText(F.Memo), F.Action->Messages[0] + "\r\n" + F.Action->Messages[1]);
 }
 
 // A click on the icon brings the open options dialog forward, not the main window.

@@ -31,7 +31,7 @@ TEST_F(MainFormTest, CreationBuildsTheWindowAndLoadsTheSettings) {
   EXPECT_EQ(Rect.right - Rect.left, 517);
   EXPECT_EQ(Rect.bottom - Rect.top, 372);
   EXPECT_TRUE(F.Idle());
-  ASSERT_TRUE(F.Option && F.Action && F.FoldersToRemove);
+  ASSERT_TRUE(F.Option && F.Action);
   EXPECT_EQ(F.Option->KeyPath, "Software\\Vellumix");
   EXPECT_EQ(F.Action->IECache, &F.myIECache);
   EXPECT_EQ(F.myIECache.FilterMask(), 0x00310037u);

@@ -1,0 +1,401 @@
+#include "catalogue/Catalogue.h"
+
+#include "actions/TraceKeys.h"
+#include "engine/FolderGuard.h"
+#include "iecache/IECache.h"
+#include "resource.h"
+#include "win/Handle.h"
+#include "win/Shell.h"
+#include "win/WidePath.h"
+
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <array>
+
+namespace {
+
+// Recently used entries of the temporary folder stay for this long.
+constexpr std::uint64_t KeepFor = 8ULL * 24 * 60 * 60 * 10'000'000;  // 100-ns units
+
+std::uint64_t ToInteger(const FILETIME& Time) {
+  return (static_cast<std::uint64_t>(Time.dwHighDateTime) << 32) | Time.dwLowDateTime;
+}
+
+// FNV-1a, 64 bits: enough to tell whether a value or a list has changed.
+std::uint64_t Hash(const void* Data, std::size_t Size, std::uint64_t Seed = 14695981039346656037ull) {
+  const auto* Byte = static_cast<const unsigned char*>(Data);
+  for (std::size_t I = 0; I < Size; ++I) Seed = (Seed ^ Byte[I]) * 1099511628211ull;
+  return Seed;
+}
+
+template <class T>
+std::uint64_t HashOf(const T& Value, std::uint64_t Seed) {
+  return Hash(&Value, sizeof Value, Seed);
+}
+
+std::string InternetCacheFolder() { return SpecialFolder(CSIDL_INTERNET_CACHE); }
+std::string HistoryFolder() { return SpecialFolder(CSIDL_HISTORY); }
+std::string TemporaryFolder() { return TempFolder(); }
+
+// ---- previews
+
+void PreviewFolder(TPreviewContext& Context, TItemPlan& Plan) {
+  const TItem& Item = *Plan.Item;
+  const std::string Folder = Item.Folder();
+  const TFolderVerdict Verdict = CheckSweptFolder(Folder);
+  if (!Verdict.Allowed()) {
+    Plan.Refusals.push_back("Did not sweep " + std::string(Item.FolderName) +
+                            (Folder.empty() ? "" : " \"" + Folder + "\"") + ": " + Verdict.Reason + ".");
+    return;
+  }
+  TTreeRules Rules;
+  if (Item.Folder == &TemporaryFolder && Context.KeepRecentTemp) {
+    FILETIME Now;
+    GetSystemTimeAsFileTime(&Now);
+    Rules.KeepFor = KeepFor;
+    Rules.Now = ToInteger(Now);
+  }
+  Plan.Trees.push_back(PlanTree(LongPath(Verdict.Folder), Rules, Context.Progress));
+}
+
+// Path: below HKEY_CURRENT_USER (or Root), with or without a leading backslash.
+std::wstring KeyPath(const std::string& Path) {
+  std::string Trimmed = Path;
+  while (!Trimmed.empty() && Trimmed.front() == '\\') Trimmed.erase(0, 1);
+  while (!Trimmed.empty() && Trimmed.back() == '\\') Trimmed.pop_back();
+  return Widen(Trimmed);
+}
+
+std::uint64_t ValueToken(DWORD Type, const BYTE* Data, DWORD Size) {
+  return Hash(Data, Size, HashOf(Type, HashOf(Size, 14695981039346656037ull)));
+}
+
+void PreviewValues(TItemPlan& Plan, HKEY Root, const std::string& Path) {
+  const std::wstring Key = KeyPath(Path);
+  TRegKey Open;
+  if (RegOpenKeyExW(Root, Key.c_str(), 0, KEY_QUERY_VALUE, Open.put()) != ERROR_SUCCESS) return;
+  DWORD Count = 0, NameMax = 0, DataMax = 0;
+  FILETIME Written{};
+  if (RegQueryInfoKeyW(Open.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &Count, &NameMax,
+                       &DataMax, nullptr, &Written) != ERROR_SUCCESS)
+    return;
+  std::wstring Name(NameMax + 1, L'\0');
+  std::vector<BYTE> Data(DataMax + 1);
+  for (DWORD Index = 0;; ++Index) {
+    DWORD NameLength = static_cast<DWORD>(Name.size()), Type = 0, Size = static_cast<DWORD>(Data.size());
+    const LONG Rc = RegEnumValueW(Open.get(), Index, Name.data(), &NameLength, nullptr, &Type, Data.data(), &Size);
+    if (Rc == ERROR_NO_MORE_ITEMS) break;
+    if (Rc != ERROR_SUCCESS) continue;
+    TPlanEntry Entry;
+    Entry.Kind = TEntryKind::RegistryValue;
+    Entry.Root = Root;
+    Entry.Key = Key;
+    Entry.Value.assign(Name.data(), NameLength);
+    Entry.Name = "HKEY_CURRENT_USER\\" + Narrow(Key) + "\\" + (NameLength ? Narrow(Entry.Value) : "(Default)");
+    if (Root == HKEY_CLASSES_ROOT) Entry.Name.replace(0, 17, "HKEY_CLASSES_ROOT");
+    Entry.Size = Size;
+    Entry.Time = ToInteger(Written);
+    Entry.Token = ValueToken(Type, Data.data(), Size);
+    Plan.Entries.push_back(std::move(Entry));
+  }
+}
+
+void PreviewCache(TItemPlan& Plan, TSearchPattern Pattern) {
+  TIECache Cache = TIECache::ForMainWindow();
+  Cache.SearchPattern = Pattern;
+  for (DWORD Rc = Cache.FindFirstEntry(0); Rc == 0; Rc = Cache.FindNextEntry()) {
+    TPlanEntry Entry;
+    Entry.Kind = TEntryKind::CacheEntry;
+    Entry.Name = Cache.EntryInfo.SourceUrlName;
+    Entry.Size = Cache.EntryInfo.Size;
+    Plan.Entries.push_back(std::move(Entry));
+  }
+}
+
+void AddOperation(TItemPlan& Plan, std::string Name, std::uint64_t Size) {
+  TPlanEntry Entry;
+  Entry.Kind = TEntryKind::Operation;
+  Entry.Name = std::move(Name);
+  Entry.Size = Size;
+  Entry.Token = OperationToken(*Plan.Item);
+  Plan.Entries.push_back(std::move(Entry));
+}
+
+// The shortcuts of the Recent folder, which the shell's clear removes.
+std::pair<std::uint64_t, std::uint64_t> RecentShortcuts(std::uint64_t& Token) {
+  std::uint64_t Count = 0, Bytes = 0;
+  const std::string Recent = SpecialFolder(CSIDL_RECENT);
+  if (Recent.empty()) return {0, 0};
+  WIN32_FIND_DATAW Entry;
+  TFindHandle Search(FindFirstFileExW((LongPath(Recent) + L"\\*").c_str(), FindExInfoBasic, &Entry,
+                                      FindExSearchNameMatch, nullptr, 0));
+  if (!Search) return {0, 0};
+  do {
+    if (Entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    ++Count;
+    Bytes += (static_cast<std::uint64_t>(Entry.nFileSizeHigh) << 32) | Entry.nFileSizeLow;
+    Token = Hash(Entry.cFileName, wcslen(Entry.cFileName) * sizeof(wchar_t), HashOf(Entry.ftLastWriteTime, Token));
+  } while (FindNextFileW(Search.get(), &Entry));
+  return {Count, Bytes};
+}
+
+std::uint64_t RecentDocumentsToken() {
+  std::uint64_t Token = 14695981039346656037ull;
+  RecentShortcuts(Token);
+  TRegKey Key;
+  FILETIME Written{};
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RecentDocs", 0,
+                    KEY_QUERY_VALUE, Key.put()) == ERROR_SUCCESS &&
+      RegQueryInfoKeyW(Key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                       nullptr, nullptr, &Written) == ERROR_SUCCESS)
+    Token = HashOf(Written, Token);
+  return Token;
+}
+
+// RealPlayer's lists of recent clips: keys MostRecentClips1 to 10, below
+// HKEY_CLASSES_ROOT and HKEY_CURRENT_USER. Nothing when there are none.
+std::uint64_t RealPlayerToken(int* Found = nullptr) {
+  std::uint64_t Token = 14695981039346656037ull;
+  int Count = 0;
+  for (HKEY Root : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER})
+    for (int N = 1; N <= 10; ++N) {
+      TRegKey Key;
+      const std::wstring Path = KeyPath(trace_keys::RealPlayerPreferences + "MostRecentClips" + std::to_string(N));
+      FILETIME Written{};
+      if (RegOpenKeyExW(Root, Path.c_str(), 0, KEY_QUERY_VALUE, Key.put()) != ERROR_SUCCESS) continue;
+      RegQueryInfoKeyW(Key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                       nullptr, &Written);
+      ++Count;
+      Token = HashOf(Written, HashOf(N, Token));
+    }
+  if (Found) *Found = Count;
+  return Token;
+}
+
+std::pair<std::uint64_t, std::uint64_t> RecycleBinContent() {
+  SHQUERYRBINFO Info{sizeof Info};
+  if (SHQueryRecycleBinW(nullptr, &Info) != S_OK) return {0, 0};
+  return {static_cast<std::uint64_t>(Info.i64NumItems), static_cast<std::uint64_t>(Info.i64Size)};
+}
+
+std::uint64_t RecycleBinToken() {
+  const auto [Count, Bytes] = RecycleBinContent();
+  return HashOf(Bytes, HashOf(Count, 14695981039346656037ull));
+}
+
+void PreviewIeCache(TPreviewContext& Context, TItemPlan& Plan) {
+  PreviewCache(Plan, spUrl);
+  PreviewFolder(Context, Plan);
+}
+
+void PreviewIeHistory(TPreviewContext& Context, TItemPlan& Plan) {
+  // The history store lists nothing it would clear: one operation.
+  AddOperation(Plan, "Internet Explorer's history list", 0);
+  PreviewFolder(Context, Plan);
+}
+
+void PreviewCookies(TPreviewContext&, TItemPlan& Plan) { PreviewCache(Plan, spCookies); }
+
+void PreviewTypedUrls(TPreviewContext&, TItemPlan& Plan) {
+  PreviewValues(Plan, HKEY_CURRENT_USER, trace_keys::TypedUrls);
+}
+
+void PreviewToolbar(TPreviewContext&, TItemPlan& Plan) {
+  // The toolbar keeps its searches under the profile enumerated last.
+  TRegKey Key;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, KeyPath(trace_keys::Toolbar).c_str(), 0, KEY_ENUMERATE_SUB_KEYS,
+                    Key.put()) != ERROR_SUCCESS)
+    return;
+  std::wstring Last;
+  wchar_t Name[256];
+  for (DWORD Index = 0;; ++Index) {
+    DWORD Length = 256;
+    if (RegEnumKeyExW(Key.get(), Index, Name, &Length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    Last.assign(Name, Length);
+  }
+  if (!Last.empty()) PreviewValues(Plan, HKEY_CURRENT_USER, trace_keys::Toolbar + Narrow(Last) + "\\history");
+}
+
+void PreviewRecentDocuments(TPreviewContext&, TItemPlan& Plan) {
+  std::uint64_t Token = 0;
+  const auto [Count, Bytes] = RecentShortcuts(Token);
+  AddOperation(Plan, "The shell's recent documents (" + GroupedCount(Count) + " shortcuts)", Bytes);
+}
+
+void PreviewMediaPlayer(TPreviewContext&, TItemPlan& Plan) {
+  PreviewValues(Plan, HKEY_CURRENT_USER, trace_keys::MediaPlayerFiles);
+  PreviewValues(Plan, HKEY_CURRENT_USER, trace_keys::MediaPlayerUrls);
+}
+
+void PreviewRealPlayer(TPreviewContext&, TItemPlan& Plan) {
+  int Found = 0;
+  RealPlayerToken(&Found);
+  if (Found) AddOperation(Plan, "RealPlayer's recent clips (" + std::to_string(Found) + " lists)", 0);
+}
+
+void PreviewDelphi(TPreviewContext&, TItemPlan& Plan) {
+  PreviewValues(Plan, HKEY_CURRENT_USER, trace_keys::DelphiClosedFiles);
+  PreviewValues(Plan, HKEY_CURRENT_USER, trace_keys::DelphiClosedProjects);
+}
+
+void PreviewVb(TPreviewContext&, TItemPlan& Plan) {
+  PreviewValues(Plan, HKEY_CURRENT_USER, trace_keys::VbRecentFiles);
+}
+
+void PreviewVc(TPreviewContext&, TItemPlan& Plan) {
+  PreviewValues(Plan, HKEY_CURRENT_USER, trace_keys::VcRecentFiles);
+}
+
+void PreviewRecycleBin(TPreviewContext&, TItemPlan& Plan) {
+  const auto [Count, Bytes] = RecycleBinContent();
+  if (Count) AddOperation(Plan, "The recycle bin (" + GroupedCount(Count) + " items)", Bytes);
+}
+
+void PreviewTemp(TPreviewContext& Context, TItemPlan& Plan) { PreviewFolder(Context, Plan); }
+
+using enum TGroup;
+
+const TItem Items[] = {
+    {"ie.cache", Internet, IDC_IECACHE, "Internet cache", "Delete temporary internet files", &TOption::DelInetTemp,
+     true, &TAction::DeleteCache, &InternetCacheFolder, "the Internet cache folder", &PreviewIeCache},
+    {"ie.history", Internet, IDC_IEHISTORY, "Internet history", "Delete History", &TOption::DelHistory, true,
+     &TAction::DeleteHistory, &HistoryFolder, "the History folder", &PreviewIeHistory},
+    {"ie.cookies", Internet, IDC_IECOOKIE, "Cookies", "Delete cookies", &TOption::DelCookie, false,
+     &TAction::DeleteCookies, nullptr, nullptr, &PreviewCookies},
+    {"ie.typed_urls", Internet, IDC_IEURL, "Location Bar", "Delete Location Bar", &TOption::DelLocationBar, false,
+     &TAction::DeleteLocationBar, nullptr, nullptr, &PreviewTypedUrls},
+    {"toolbar.search_history", Internet, IDC_GOOGLESEARCHHISTORY, "Google Search History",
+     "Clear the Google Toolbar's search history", &TOption::DelGoogleHistory, false, &TAction::ClearToolbarHistory,
+     nullptr, nullptr, &PreviewToolbar},
+    {"shell.recent_docs", Documents, IDC_RECENTDOC, "Recent Documents",
+     "Delete all files from the documents folder on the start menu", &TOption::ClearRecentDoc, false,
+     &TAction::ClearRecentDocuments, nullptr, nullptr, &PreviewRecentDocuments},
+    {"wmp.recent", Documents, IDC_MSMEDIAPLAYER, "Windows Media Player Clips",
+     "Clear Microsoft Windows Media Player recent clips", &TOption::ClearWmpRecentDoc, false,
+     &TAction::ClearMediaPlayerClips, nullptr, nullptr, &PreviewMediaPlayer},
+    {"realplayer.recent", Documents, IDC_REALPLAYER, "RealPlayer Clips", "Clear RealPlayer recent clips",
+     &TOption::ClearRlpRecentDoc, false, &TAction::ClearRealPlayerClips, nullptr, nullptr, &PreviewRealPlayer},
+    {"delphi.recent", Documents, IDC_DELPHI, "Delphi Projects", "Clear Delphi 5.0 recent projects",
+     &TOption::ClearDelphiRecentDoc, false, &TAction::ClearDelphiRecent, nullptr, nullptr, &PreviewDelphi},
+    {"vb.recent", Documents, IDC_VB, "VB Projects", "Clear Visual Basic 6.0 recent projects",
+     &TOption::ClearVbRecentDoc, false, &TAction::ClearVbRecent, nullptr, nullptr, &PreviewVb},
+    {"vc.recent", Documents, IDC_VC, "VC Projects", "Clear Visual C++ 6.0 recent projects",
+     &TOption::ClearVcRecentDoc, false, &TAction::ClearVcRecent, nullptr, nullptr, &PreviewVc},
+    {"system.recycle_bin", Documents, IDC_RECYCLE, "Recycle Bin", "Empty Recycle Bin", &TOption::EmptyRecycleBin,
+     false, &TAction::ClearRecycleBin, nullptr, nullptr, &PreviewRecycleBin},
+    {"system.temp", Documents, IDC_TEMPFILES, "Temporary Files", "Delete Temporary Files", &TOption::DelTempFiles,
+     true, nullptr, &TemporaryFolder, "the temporary folder", &PreviewTemp},
+};
+
+}  // namespace
+
+std::span<const TItem> Catalogue() { return Items; }
+
+const TItem* FindItem(std::string_view Id) {
+  for (const TItem& Item : Items)
+    if (Id == Item.Id) return &Item;
+  return nullptr;
+}
+
+std::vector<const TItem*> ItemsOfCommand(int Tag) {
+  std::vector<const TItem*> Chosen;
+  for (const TItem& Item : Items) {
+    const bool In = Tag == IDC_CLEARALL || Item.Tag == Tag || (Tag == IDC_INTERNETALL && Item.Group == Internet) ||
+                    (Tag == IDC_DOCALL && Item.Group == Documents);
+    if (In) Chosen.push_back(&Item);
+  }
+  return Chosen;
+}
+
+std::vector<const TItem*> ChosenItems(const TOption& Option) {
+  std::vector<const TItem*> Chosen;
+  for (bool Early : {true, false})
+    for (const TItem& Item : Items)
+      if (Item.Early == Early && Option.*Item.Switch) Chosen.push_back(&Item);
+  return Chosen;
+}
+
+std::uint64_t OperationToken(const TItem& Item) {
+  const std::string_view Id = Item.Id;
+  if (Id == "shell.recent_docs") return RecentDocumentsToken();
+  if (Id == "realplayer.recent") return RealPlayerToken();
+  if (Id == "system.recycle_bin") return RecycleBinToken();
+  return 0;  // a store that cannot be looked into
+}
+
+// ---- TItemPlan
+
+std::uint64_t TItemPlan::Files() const {
+  std::uint64_t Count = 0;
+  for (const TTreePlan& Tree : Trees) Count += Tree.TickedFiles();
+  return Count;
+}
+
+std::uint64_t TItemPlan::Bytes() const {
+  std::uint64_t Bytes = 0;
+  for (const TTreePlan& Tree : Trees) Bytes += Tree.TickedBytes();
+  for (const TPlanEntry& Entry : Entries)
+    if (Entry.Ticked) Bytes += Entry.Size;
+  return Bytes;
+}
+
+std::uint64_t TItemPlan::RegistryValues() const {
+  return static_cast<std::uint64_t>(std::count_if(Entries.begin(), Entries.end(), [](const TPlanEntry& E) {
+    return E.Ticked && E.Kind == TEntryKind::RegistryValue;
+  }));
+}
+
+std::uint64_t TItemPlan::Count() const {
+  std::uint64_t Count = Files();
+  for (const TPlanEntry& Entry : Entries) Count += Entry.Ticked;
+  return Count;
+}
+
+// ---- the preview's clean
+
+namespace {
+
+void CleanValue(const TPlanEntry& Entry, TTally& Tally) {
+  TRegKey Key;
+  if (RegOpenKeyExW(Entry.Root, Entry.Key.c_str(), 0, KEY_QUERY_VALUE | KEY_SET_VALUE, Key.put()) != ERROR_SUCCESS)
+    return;  // the list is gone, and the value with it
+  DWORD Type = 0, Size = 0;
+  LONG Rc = RegQueryValueExW(Key.get(), Entry.Value.c_str(), nullptr, &Type, nullptr, &Size);
+  if (Rc == ERROR_FILE_NOT_FOUND) return;
+  std::vector<BYTE> Data(Size + 1);
+  if (Rc == ERROR_SUCCESS)
+    Rc = RegQueryValueExW(Key.get(), Entry.Value.c_str(), nullptr, &Type, Data.data(), &Size);
+  if (Rc != ERROR_SUCCESS || ValueToken(Type, Data.data(), Size) != Entry.Token) {
+    ++Tally.Changed;
+    ++Tally.StayedOther;
+    return;
+  }
+  if (RegDeleteValueW(Key.get(), Entry.Value.c_str()) == ERROR_SUCCESS) {
+    ++Tally.RegistryValues;
+  } else {
+    ++Tally.Refused;
+    ++Tally.StayedOther;
+  }
+}
+
+}  // namespace
+
+void CleanPlanEntries(TItemPlan& Plan, TProgress& Progress, TTally& Tally) {
+  if (!Plan.Ticked) return;
+  for (const TTreePlan& Tree : Plan.Trees) CleanTree(Tree, Progress, Tally);
+  std::unique_ptr<TIECache> Cache;
+  for (const TPlanEntry& Entry : Plan.Entries) {
+    if (!Entry.Ticked || Progress.Cancelled()) continue;
+    switch (Entry.Kind) {
+      case TEntryKind::RegistryValue: CleanValue(Entry, Tally); break;
+      case TEntryKind::CacheEntry:
+        if (!Cache) Cache = std::make_unique<TIECache>();
+        if (Cache->DeleteEntry(Entry.Name) == 0) ++Tally.CacheEntries;
+        break;
+      case TEntryKind::Operation: break;
+    }
+    Progress.Count(Entry.Size);
+  }
+}
