@@ -112,6 +112,7 @@ void TMainForm::DpiChanged(int Dpi, const RECT& Suggested) {
   CreateFonts();
   SendMessageA(Memo, WM_SETFONT, reinterpret_cast<WPARAM>(FMemoFont.get()), TRUE);
   SpeedBar.SetFont(static_cast<HFONT>(FFormFont.get()));
+  SpeedBar.SetPictureSize(Scale(32));
   LayOutSpeedButtons();
   XPMenu.Refresh(Dpi);
   SetWindowPos(Handle(), nullptr, Suggested.left, Suggested.top, Suggested.right - Suggested.left,
@@ -130,6 +131,7 @@ void TMainForm::LayOutSpeedButtons() {
 void TMainForm::CreateControls() {
   HWND Form = Handle();
   SpeedBar.Create(Form, IDC_SPEEDBAR, Scale(SpeedBarHeight), static_cast<HFONT>(FFormFont.get()));
+  SpeedBar.SetPictureSize(Scale(32));
   struct TItem {
     HWND* Button;
     int Id;
@@ -144,8 +146,7 @@ void TMainForm::CreateControls() {
       {&SpeedItemExit, IDC_EXIT, "Exit", IDI_EXIT, "Exit Vellumix"},
   };
   for (const TItem& Item : Items)
-    *Item.Button = SpeedBar.AddButton(Item.Id, Item.Caption, LoadPicture(Item.Picture, 32),
-                                      Item.Hint, 0, 0, 0, 0);
+    *Item.Button = SpeedBar.AddButton(Item.Id, Item.Caption, Item.Picture, Item.Hint, 0, 0, 0, 0);
   LayOutSpeedButtons();
 
   Memo = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "",
