@@ -7,6 +7,7 @@
 
 #include <commctrl.h>
 #include <shellapi.h>
+#include <windowsx.h>
 
 namespace {
 
@@ -366,6 +367,10 @@ bool TMainForm::ControlMessage(HWND Control, UINT Msg, WPARAM WParam, LPARAM LPa
                                LRESULT& Result) {
   if (Control != Memo) return false;
   switch (Msg) {
+    case WM_CONTEXTMENU:
+      MemoContextMenu({GET_X_LPARAM(LParam), GET_Y_LPARAM(LParam)});
+      Result = 0;
+      return true;
     case WM_MOUSEMOVE:
       HideCaret(nullptr);
       break;
