@@ -18,6 +18,7 @@
 #define IDM_MAIN 100
 #define IDA_MAIN 100
 #define IDM_TRAY 110
+#define IDM_LOGPANE 120
 
 // Item commands (ID = tag)
 #define IDC_IECACHE 101
@@ -61,6 +62,12 @@
 #define IDC_TRAYOPTIONS 412
 #define IDC_TRAYHELP 413
 #define IDC_TRAYEXIT 414
+
+// The log pane's own menu
+#define IDC_LOGCOPY 420
+#define IDC_LOGSELECTALL 421
+#define IDC_LOGSAVE 422
+#define IDC_LOGCLEAR 423
 
 // Hints of the pop-up menus (string table)
 #define IDS_MENUMODE 500

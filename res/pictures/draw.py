@@ -351,18 +351,25 @@ def notification_area(path, xp):
     write_bmp(path, c, (0, 0, 0))
 
 
+# The toolbar's 32-pixel pictures and the tabs' 16-pixel ones, also at 125, 150
+# and 200 per cent (and the tabs at 250 and 300): the program takes the drawn
+# size nearest below what the window's DPI asks for rather than stretching one.
+TOOLBAR_SIZES = (32, 40, 48, 64)
+TAB_SIZES = (16, 20, 24, 32, 40, 48)
+
+
 def main():
     write_ico(os.path.join(HERE, "vellumix.ico"),
               [picture(app_icon, s, 32) for s in (16, 32, 48)])
     for name, draw in (("shred", shredder), ("options", options), ("help", help_icon),
                        ("exit", exit_icon)):
-        write_ico(os.path.join(HERE, name + ".ico"), [picture(draw, 32, 32)])
+        write_ico(os.path.join(HERE, name + ".ico"), [picture(draw, s, 32) for s in TOOLBAR_SIZES])
     for name, light, dark in (("grayball", "E4E4E4", "7A7A7A"), ("redball", "FF8C7A", "B3170A"),
                               ("greenball", "9BF08A", "1E8A12")):
         write_ico(os.path.join(HERE, name + ".ico"), [picture(ball(rgb(light), rgb(dark)), 16, 16)])
     for name, draw in (("tabinternet", globe), ("tabdocuments", documents), ("tabgeneral", options),
                        ("tabschedule", clock), ("tabblinder", blinder)):
-        write_ico(os.path.join(HERE, name + ".ico"), [picture(draw, s, 32) for s in (16, 24, 32)])
+        write_ico(os.path.join(HERE, name + ".ico"), [picture(draw, s, 32) for s in TAB_SIZES])
     notification_area(os.path.join(HERE, "na_xp.bmp"), True)
     notification_area(os.path.join(HERE, "na_98.bmp"), False)
     skins = os.path.join(HERE, "..", "skins")

@@ -7,6 +7,7 @@
 
 #include <commctrl.h>
 #include <shellapi.h>
+#include <windowsx.h>
 
 namespace {
 
@@ -105,6 +106,7 @@ void TMainForm::DpiChanged(int Dpi, const RECT& Suggested) {
   CreateFonts();
   SendMessageA(Memo, WM_SETFONT, reinterpret_cast<WPARAM>(FMemoFont.get()), TRUE);
   SpeedBar.SetFont(static_cast<HFONT>(FFormFont.get()));
+  SpeedBar.SetPictureSize(Scale(32));
   LayOutSpeedButtons();
   XPMenu.Refresh(Dpi);
   SetWindowPos(Handle(), nullptr, Suggested.left, Suggested.top, Suggested.right - Suggested.left,
@@ -123,6 +125,7 @@ void TMainForm::LayOutSpeedButtons() {
 void TMainForm::CreateControls() {
   HWND Form = Handle();
   SpeedBar.Create(Form, IDC_SPEEDBAR, Scale(SpeedBarHeight), static_cast<HFONT>(FFormFont.get()));
+  SpeedBar.SetPictureSize(Scale(32));
   struct TItem {
     HWND* Button;
     int Id;
@@ -137,8 +140,7 @@ void TMainForm::CreateControls() {
       {&SpeedItemExit, IDC_EXIT, "Exit", IDI_EXIT, "Exit Vellumix"},
   };
   for (const TItem& Item : Items)
-    *Item.Button = SpeedBar.AddButton(Item.Id, Item.Caption, LoadPicture(Item.Picture, 32),
-                                      Item.Hint, 0, 0, 0, 0);
+    *Item.Button = SpeedBar.AddButton(Item.Id, Item.Caption, Item.Picture, Item.Hint, 0, 0, 0, 0);
   LayOutSpeedButtons();
 
   Memo = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "",
@@ -357,6 +359,10 @@ bool TMainForm::ControlMessage(HWND Control, UINT Msg, WPARAM WParam, LPARAM LPa
                                LRESULT& Result) {
   if (Control != Memo) return false;
   switch (Msg) {
+    case WM_CONTEXTMENU:
+      MemoContextMenu({GET_X_LPARAM(LParam), GET_Y_LPARAM(LParam)});
+      Result = 0;
+      return true;
     case WM_MOUSEMOVE:
       HideCaret(nullptr);
       break;

@@ -108,6 +108,19 @@ public:
   void RefreshMemo();  // the pane shows a copy of the action log
   void MemoChange();
   int VisibleLineCount() const;
+  // The pane's own menu (LogPane.cpp), at a point on the screen; (-1, -1),
+  // as WM_CONTEXTMENU gives it for the keyboard, puts it at the selection.
+  void MemoContextMenu(POINT Screen);
+  // The menu with its items enabled as the pane stands now (copy needs a selection).
+  TMenu LogPaneMenu() const;
+  // Runs one of its commands (IDC_LOGCOPY...); an error is shown in the error box.
+  void LogPaneCommand(int Id);
+  // Asks where to save the log; empty when the user cancels. Tests replace it.
+  static std::wstring (*AskSaveLogName)(HWND Owner);
+  static std::wstring ShowSaveLogDialog(HWND Owner);
+  // Writes the pane's whole text to File as UTF-8 with CRLF line ends; throws
+  // naming the file and the system's reason, leaving no file of ours behind.
+  void SaveLog(const std::wstring& File) const;
 
   // Status line.
   void SetHint(const std::string& Hint);

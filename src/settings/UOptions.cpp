@@ -3,6 +3,8 @@
 #include "base/DateTime.h"
 #include "base/Schedule.h"
 #include "win/Application.h"
+#include "win/Handle.h"
+#include "win/Icons.h"
 #include "win/Registry.h"
 #include "win/Shell.h"
 #include "win/SystemLibrary.h"
@@ -79,12 +81,6 @@ INT_PTR CALLBACK PageProc(HWND Page, UINT Msg, WPARAM WParam, LPARAM LParam) {
       return TRUE;
   }
   return FALSE;
-}
-
-// The nearest of the drawn sizes for the screen's DPI.
-int TabIconSize() {
-  int Ppi = ScreenPixelsPerInch();
-  return Ppi >= 168 ? 32 : Ppi >= 120 ? 24 : 16;
 }
 
 SYSTEMTIME PickerTime(HWND Picker) {
@@ -165,18 +161,25 @@ bool TOptionDlg::OnInitDialog() {
   return true;  // the focus goes to the tabs
 }
 
+void TOptionDlg::LoadTabIcons(int Dpi) {
+  // The tabs' pictures are 16 pixels at 96 dpi; an image list holds one size,
+  // so a new scale gets a new list.
+  const int Size = NearestIconSize(IconSizes(GetModuleHandleW(nullptr), TabIcons[0]),
+                                   MulDiv(16, Dpi, 96));
+  HIMAGELIST Icons = ImageList_Create(Size, Size, ILC_COLOR32 | ILC_MASK, PageCount, 0);
+  for (int Id : TabIcons) {
+    TIcon Icon(LoadIconNear(GetModuleHandleW(nullptr), Id, Size));
+    ImageList_AddIcon(Icons, Icon.get());
+  }
+  SendMessageA(Item(IDC_PAGECONTROL), TCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(Icons));
+  if (FTabIcons) ImageList_Destroy(FTabIcons);
+  FTabIcons = Icons;
+}
+
 void TOptionDlg::CreatePages() {
   HWND Tabs = Item(IDC_PAGECONTROL);
-  int Size = TabIconSize();
-  FTabIcons = ImageList_Create(Size, Size, ILC_COLOR32 | ILC_MASK, PageCount, 0);
   HINSTANCE Instance = GetModuleHandleA(nullptr);
-  for (int Id : TabIcons) {
-    HICON Icon = static_cast<HICON>(
-        LoadImageA(Instance, MAKEINTRESOURCEA(Id), IMAGE_ICON, Size, Size, LR_DEFAULTCOLOR));
-    ImageList_AddIcon(FTabIcons, Icon);
-    DestroyIcon(Icon);
-  }
-  SendMessageA(Tabs, TCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(FTabIcons));
+  LoadTabIcons(WindowPixelsPerInch(Handle()));
 
   // Each page follows the tabs in the tab order, so Tab goes from the tabs into
   // the shown page and then on to the buttons.
@@ -443,6 +446,10 @@ bool TOptionDlg::OnMessage(UINT Msg, WPARAM WParam, LPARAM LParam, INT_PTR&) {
         ShowPage(SelectedTab());
       return true;
     }
+    case WM_DPICHANGED:
+      // The system scales the dialog and its font (per-monitor v2), not our pictures.
+      LoadTabIcons(HIWORD(WParam));
+      return false;
     case WM_HELP:
       return true;  // F1 is answered when the key is released (PreviewKey)
     case WM_CLOSE:

@@ -83,6 +83,8 @@ private:
   void CreatePages();
   void LayoutPages();
   void ShowPage(int Tab);
+  // The tabs' pictures at the dialog's scale.
+  void LoadTabIcons(int Dpi);
   void Clicked(int Id);
   void CloseWith(int Result);
   void Broadcast(UINT Msg) const;

@@ -5,7 +5,9 @@
 #include "support/TempTree.h"
 #include "support/TestKey.h"
 #include "support/Windows.h"
+#include "win/Icons.h"
 #include "win/Shell.h"
+#include "win/WidePath.h"
 
 #include <commctrl.h>
 #include <shlwapi.h>
@@ -13,6 +15,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <set>
 
@@ -430,6 +433,52 @@ TEST_F(MainFormTest, MovingToAScreenOfAnotherScaleRescalesFontsAndLayout) {
   EXPECT_EQ(Height(F.SpeedItemExit), MulDiv(53, 144, 96)) << "was " << Button;
   EXPECT_EQ(Height(F.Handle()), Suggested.bottom - Suggested.top);
   EXPECT_GT(TDrawnItem(F.Handle(), Shred, 0).Height, Item) << "menu items keep their size";
+}
+
+// Each toolbar button has a tool in the tooltip control showing its hint, also
+// a button added after the window was made.
+TEST_F(MainFormTest, EveryToolbarButtonHasATooltipWithItsHint) {
+  TMainForm& F = Create();
+  HWND Preview = F.SpeedBar.AddButton(IDC_START, "Preview", IDI_SHRED, "Preview what would go", 0,
+                                      0, 0, 0);
+  HWND Tips = F.SpeedBar.Tooltip();
+  ASSERT_TRUE(IsWindow(Tips));
+  std::map<HWND, std::string> Shown;
+  const int Count = static_cast<int>(SendMessageW(Tips, TTM_GETTOOLCOUNT, 0, 0));
+  for (int I = 0; I < Count; ++I) {
+    wchar_t Text[256] = {};
+    TTTOOLINFOW Tool{};
+    Tool.cbSize = sizeof Tool;
+    Tool.lpszText = Text;
+    ASSERT_TRUE(SendMessageW(Tips, TTM_ENUMTOOLSW, I, reinterpret_cast<LPARAM>(&Tool)));
+    EXPECT_EQ(Tool.uFlags & (TTF_IDISHWND | TTF_SUBCLASS), UINT(TTF_IDISHWND | TTF_SUBCLASS));
+    Shown[reinterpret_cast<HWND>(Tool.uId)] = Narrow(Text);
+  }
+  const std::map<HWND, std::string> Expected = {
+      {F.SpeedItemStart, "Clear user defined items"},
+      {F.SpeedItemoption, "Display customize dialog box"},
+      {F.SpeedItemhelp, "Display the help manual"},
+      {F.SpeedItemExit, "Exit Vellumix"},
+      {Preview, "Preview what would go"}};
+  EXPECT_EQ(Shown, Expected);
+  for (const auto& [Button, Hint] : Expected) EXPECT_EQ(F.SpeedBar.HintOf(Button), Hint);
+}
+
+// The toolbar's pictures follow the window's scale: the drawn size nearest
+// below 32 pixels at that scale (shrunk only below the smallest drawn size).
+TEST_F(MainFormTest, ToolbarPicturesAreDrawnAtTheWindowsScale) {
+  TMainForm& F = Create();
+  EXPECT_EQ(IconWidth(F.SpeedBar.PictureOf(F.SpeedItemExit)), F.Scale(32));
+  for (auto [Dpi, Size] : {std::pair{144, 48}, {120, 40}, {168, 48}, {192, 64}, {72, 24}, {96, 32}}) {
+    RECT Suggested;
+    GetWindowRect(F.Handle(), &Suggested);
+    Suggested.right = Suggested.left + MulDiv(517, Dpi, 96);
+    Suggested.bottom = Suggested.top + MulDiv(372, Dpi, 96);
+    SendMessageA(F.Handle(), WM_DPICHANGED, MAKEWPARAM(Dpi, Dpi), reinterpret_cast<LPARAM>(&Suggested));
+    for (HWND Button : {F.SpeedItemStart, F.SpeedItemoption, F.SpeedItemhelp, F.SpeedItemExit})
+      EXPECT_EQ(IconWidth(F.SpeedBar.PictureOf(Button)), Size) << "at " << Dpi << " dpi";
+    EXPECT_EQ(F.SpeedBar.PictureSize(), MulDiv(32, Dpi, 96));
+  }
 }
 
 // Let go of near an edge, the window snaps to it; 20 pixels is near.

@@ -7,7 +7,9 @@
 #include "support/TempTree.h"
 #include "support/TestKey.h"
 #include "win/Registry.h"
+#include "win/Shell.h"
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 #include <shlwapi.h>
 
@@ -174,6 +176,26 @@ TEST_F(OptionDlgTest, OpensOnTheInternetTabWithTheSettingsLoaded) {
   EXPECT_FALSE(Enabled(IDC_DATETIMEPICKER));
   // The picture of the notification area is there.
   EXPECT_TRUE(SendMessageA(C(IDC_IMGNOTIFICATIONAREA), STM_GETIMAGE, IMAGE_BITMAP, 0));
+}
+
+// The tabs' pictures (16 pixels at 96 dpi) follow the dialog's scale: the drawn
+// size nearest below, in a new list whenever the scale changes.
+TEST_F(OptionDlgTest, TabPicturesFollowTheDialogsScale) {
+  TOptionDlg& D = Open();
+  auto IconSize = [&] {
+    int Width = 0, Height = 0;
+    ImageList_GetIconSize(reinterpret_cast<HIMAGELIST>(
+                              SendDlgItemMessageA(D.Handle(), IDC_PAGECONTROL, TCM_GETIMAGELIST, 0, 0)),
+                          &Width, &Height);
+    return Width;
+  };
+  EXPECT_EQ(IconSize(), MulDiv(16, WindowPixelsPerInch(D.Handle()), 96));
+  for (auto [Dpi, Size] : {std::pair{144, 24}, {120, 20}, {168, 24}, {288, 48}, {96, 16}}) {
+    RECT Suggested;
+    GetWindowRect(D.Handle(), &Suggested);
+    SendMessageA(D.Handle(), WM_DPICHANGED, MAKEWPARAM(Dpi, Dpi), reinterpret_cast<LPARAM>(&Suggested));
+    EXPECT_EQ(IconSize(), Size) << "at " << Dpi << " dpi";
+  }
 }
 
 TEST_F(OptionDlgTest, TabGoesFromTheTabsIntoTheShownPage) {
