@@ -393,13 +393,15 @@ std::string SentenceOf(const std::string& Line) {
 }
 
 // Done once a line of the log pane passes Test. The pane is read again only
-// when its length has changed, so a poll costs one short sent message.
+// when its length has changed, so a poll costs one short sent message: each
+// run starts the program afresh, so its log only grows while we watch.
 TDone LogLine(std::function<bool(const std::string&)> Test) {
   return [Test = std::move(Test), Length = DWORD_PTR(-1)](const TTarget& T) mutable {
-    DWORD_PTR Now = 0;
-    if (!SendMessageTimeoutW(T.Log, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &Now) || Now == Length)
+    DWORD_PTR Current = 0;
+    if (!SendMessageTimeoutW(T.Log, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &Current) ||
+        Current == Length)
       return false;
-    Length = Now;
+    Length = Current;
     for (const std::string& Line : LinesOf(TextOf(T.Log)))
       if (Test(Line)) return true;
     return false;
