@@ -10,6 +10,7 @@
 #define IDI_OPTIONS 11
 #define IDI_HELP 12
 #define IDI_EXIT 13
+#define IDI_PREVIEW 14
 #define IDI_GRAYBALL 20
 #define IDI_REDBALL 21
 #define IDI_GREENBALL 22
@@ -55,6 +56,7 @@
 #define IDC_FAQ 404
 #define IDC_HOMEPAGE 405
 #define IDC_ABOUT 406
+#define IDC_PREVIEW 407
 
 // The notification-area icon's menu
 #define IDC_TRAYRESTORE 410
@@ -144,3 +146,12 @@
 
 // The third-party notices shown in the About box (RCDATA)
 #define IDR_NOTICES 2400
+
+// The preview window.
+#define IDD_PREVIEW 2400
+#define IDC_PREVIEWITEMS 2401
+#define IDC_PREVIEWENTRIES 2402
+#define IDC_PREVIEWTOTALS 2403
+#define IDC_PREVIEWEXPORT 2404
+#define IDC_PREVIEWITEMSLABEL 2405
+#define IDC_PREVIEWENTRIESLABEL 2406

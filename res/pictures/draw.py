@@ -211,6 +211,15 @@ def options(c):
     c.fill(ring(16, 16, 10, 0.8), solid(rgb("FFFFFF")), 0.35)
 
 
+def preview_icon(c):
+    c.fill(rect(6, 3, 22, 25, 1.5), solid(rgb("FFFFFF")))
+    for y in (8, 12, 16):
+        c.fill(rect(9, y, 19, y + 1.4, 0.5), solid(rgb("9AA5B1")))
+    c.fill(circle(19, 18, 6.5), solid(rgb("CFE6FA")), 0.75)
+    c.fill(ring(19, 18, 6.5, 2.2), solid(rgb("2F5E9C")))
+    c.fill(segment(23.6, 22.6, 29, 28, 3.4), solid(rgb("3B3B3B")))
+
+
 def help_icon(c):
     c.fill(circle(16, 16, 14), radial(11, 9, 22, rgb("6FB3F2"), rgb("1C5BB0")))
     c.fill(arc(16, 12.5, 5, 3.4, 270, 160), solid(rgb("FFFFFF")))
@@ -361,7 +370,7 @@ TAB_SIZES = (16, 20, 24, 32, 40, 48)
 def main():
     write_ico(os.path.join(HERE, "vellumix.ico"),
               [picture(app_icon, s, 32) for s in (16, 32, 48)])
-    for name, draw in (("shred", shredder), ("options", options), ("help", help_icon),
+    for name, draw in (("shred", shredder), ("preview", preview_icon), ("options", options), ("help", help_icon),
                        ("exit", exit_icon)):
         write_ico(os.path.join(HERE, name + ".ico"), [picture(draw, s, 32) for s in TOOLBAR_SIZES])
     for name, light, dark in (("grayball", "E4E4E4", "7A7A7A"), ("redball", "FF8C7A", "B3170A"),

@@ -2,31 +2,10 @@
 #include "app/UMain.h"
 
 #include "resource.h"
+#include "win/TextFile.h"
 #include "win/WidePath.h"
 
-#include <commdlg.h>
-
-#include <stdexcept>
-
 namespace {
-
-// The system's sentence for an error code, without its line end.
-std::string SystemReason(DWORD Error) {
-  wchar_t* Buffer = nullptr;
-  const DWORD Len = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, Error, 0, reinterpret_cast<wchar_t*>(&Buffer), 0, nullptr);
-  std::wstring Text = Len ? std::wstring(Buffer, Len) : L"";
-  if (Buffer) LocalFree(Buffer);
-  while (!Text.empty() && (Text.back() == L'\r' || Text.back() == L'\n' || Text.back() == L' '))
-    Text.pop_back();
-  if (Text.empty()) return "error " + std::to_string(Error);
-  return Narrow(Text);
-}
-
-[[noreturn]] void ThrowSaveError(const std::wstring& File, DWORD Error) {
-  throw std::runtime_error("Cannot save the log to \"" + Narrow(File) + "\": " + SystemReason(Error));
-}
 
 // The pane's text as a text file holds it: UTF-8, every line ended by CR LF,
 // whatever mix of line ends a message brought.
@@ -56,22 +35,8 @@ std::string TextFileBytes(const std::wstring& Text) {
 std::wstring (*TMainForm::AskSaveLogName)(HWND) = TMainForm::ShowSaveLogDialog;
 
 std::wstring TMainForm::ShowSaveLogDialog(HWND Owner) {
-  std::wstring Name(32768, L'\0');
-  wcscpy(Name.data(), L"Vellumix log.txt");
-  OPENFILENAMEW Dialog{};
-  Dialog.lStructSize = sizeof Dialog;
-  Dialog.hwndOwner = Owner;
-  Dialog.lpstrFilter = L"Text files (*.txt)\0*.txt\0All files (*.*)\0*.*\0";
-  Dialog.nFilterIndex = 1;
-  Dialog.lpstrFile = Name.data();
-  Dialog.nMaxFile = static_cast<DWORD>(Name.size());
-  Dialog.lpstrDefExt = L"txt";
-  Dialog.lpstrTitle = L"Save Log";
-  Dialog.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY |
-                 OFN_NOCHANGEDIR;
-  if (!GetSaveFileNameW(&Dialog)) return {};
-  Name.resize(wcslen(Name.c_str()));
-  return Name;
+  return AskSaveFileName(Owner, L"Save Log", L"Vellumix log.txt", L"Text files (*.txt)\0*.txt\0All files (*.*)\0*.*\0",
+                         L"txt");
 }
 
 void TMainForm::SaveLog(const std::wstring& File) const {
@@ -79,30 +44,7 @@ void TMainForm::SaveLog(const std::wstring& File) const {
   const int Len = GetWindowTextLengthW(Memo);
   std::wstring Text(Len + 1, L'\0');
   Text.resize(GetWindowTextW(Memo, Text.data(), Len + 1));
-  const std::string Bytes = TextFileBytes(Text);
-
-  // Written beside the chosen file and then renamed over it, so a write that
-  // fails halfway (a full disk) leaves neither a cut-off log nor a file the
-  // user had there damaged.
-  const std::wstring Temporary =
-      File + L"." + std::to_wstring(GetCurrentProcessId()) + L".vellumix-saving";
-  HANDLE Out = CreateFileW(Temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (Out == INVALID_HANDLE_VALUE) ThrowSaveError(File, GetLastError());
-  TFileHandle Owned(Out);
-  DWORD Written = 0;
-  bool Saved = WriteFile(Out, Bytes.data(), static_cast<DWORD>(Bytes.size()), &Written, nullptr) &&
-               FlushFileBuffers(Out);
-  DWORD Error = Saved ? ERROR_SUCCESS : GetLastError();
-  if (Saved && Written != Bytes.size()) Saved = false, Error = ERROR_WRITE_FAULT;
-  Owned.reset();
-  if (Saved && !MoveFileExW(Temporary.c_str(), File.c_str(),
-                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    Saved = false, Error = GetLastError();
-  if (!Saved) {
-    DeleteFileW(Temporary.c_str());
-    ThrowSaveError(File, Error);
-  }
+  SaveWholeFile(File, TextFileBytes(Text), "the log");
 }
 
 TMenu TMainForm::LogPaneMenu() const {

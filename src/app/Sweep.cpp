@@ -91,9 +91,9 @@ void TMainForm::SweepFolder(const std::string& Folder) {
 }
 
 void TMainForm::StopSweep() {
-  if (!FSweepRunning) return;
-  FSweepStopped = true;
+  // Also ends a preview's clean, which works with the same counters.
   SweepProgress.Cancel();
+  if (FSweepRunning) FSweepStopped = true;
 }
 
 bool TMainForm::FinishSweep() {

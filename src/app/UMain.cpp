@@ -1,5 +1,6 @@
 #include "app/UMain.h"
 
+#include "app/Preview.h"
 #include "resource.h"
 #include "win/Registry.h"
 #include "win/Shell.h"
@@ -116,7 +117,7 @@ void TMainForm::DpiChanged(int Dpi, const RECT& Suggested) {
 
 void TMainForm::LayOutSpeedButtons() {
   int Left = 4;
-  for (HWND Button : {SpeedItemStart, SpeedItemoption, SpeedItemhelp, SpeedItemExit}) {
+  for (HWND Button : {SpeedItemStart, SpeedItemPreview, SpeedItemoption, SpeedItemhelp, SpeedItemExit}) {
     MoveWindow(Button, Scale(Left), Scale(4), Scale(81), Scale(53), TRUE);
     Left += 81;
   }
@@ -135,6 +136,7 @@ void TMainForm::CreateControls() {
   };
   const TItem Items[] = {
       {&SpeedItemStart, IDC_START, "Shred", IDI_SHRED, "Clear user defined items"},
+      {&SpeedItemPreview, IDC_PREVIEW, "Preview", IDI_PREVIEW, "Show what Shred would remove, then remove exactly that"},
       {&SpeedItemoption, IDC_OPTION, "Options", IDI_OPTIONS, "Display customize dialog box"},
       {&SpeedItemhelp, IDC_HELPCONTENTS, "Help", IDI_HELP, "Display the help manual"},
       {&SpeedItemExit, IDC_EXIT, "Exit", IDI_EXIT, "Exit Vellumix"},
@@ -485,6 +487,9 @@ void TMainForm::Command(int Id) {
     case IDC_START: case IDC_TRAYSHRED:  // toolbar, F10, Shred > User Defined, the icon's menu
       StartActionExecute();
       break;
+    case IDC_PREVIEW:
+      PreviewActionExecute();
+      break;
     case IDC_IECACHE: case IDC_IEHISTORY: case IDC_IECOOKIE: case IDC_IEURL:
     case IDC_GOOGLESEARCHHISTORY: case IDC_OICQUSERLIST: case IDC_INTERNETALL:
     case IDC_RECENTDOC: case IDC_MSMEDIAPLAYER: case IDC_REALPLAYER: case IDC_DELPHI:
@@ -616,6 +621,11 @@ LRESULT TMainForm::OnMessage(UINT Msg, WPARAM WParam, LPARAM LParam) {
         // when it has ended, which a running sweep is asked to do now.
         FCloseRequested = true;
         StopSweep();
+        // An open preview closes without removing anything.
+        if (PreviewDlg && PreviewDlg->Handle()) {
+          PreviewDlg->Progress.Cancel();
+          PostMessageW(PreviewDlg->Handle(), WM_COMMAND, IDCANCEL, 0);
+        }
         return 0;
       }
       FClosed = true;

@@ -64,7 +64,7 @@ public:
 
   // Controls.
   TSpeedBar SpeedBar;
-  HWND SpeedItemStart = nullptr, SpeedItemoption = nullptr, SpeedItemhelp = nullptr,
+  HWND SpeedItemStart = nullptr, SpeedItemPreview = nullptr, SpeedItemoption = nullptr, SpeedItemhelp = nullptr,
        SpeedItemExit = nullptr;
   HWND Memo = nullptr;
   HWND StatusBar = nullptr;     // 3 pixels high: receives the hints
@@ -75,6 +75,11 @@ public:
 
   // The Shred run: every item whose switch is on, in a fixed order.
   void StartActionExecute();
+  // The preview of what the Shred run would clear (Preview.cpp); its Shred
+  // removes exactly the entries it showed and left ticked that still match.
+  void PreviewActionExecute();
+  // The open preview window, while it is open.
+  class TPreviewDlg* PreviewDlg = nullptr;
   // An item command of the Shred menu, by its tag (101-106, 201-209, 301):
   // its items are cleared whatever the settings say.
   void ActionClearExecute(int Tag);
@@ -218,6 +223,9 @@ private:
   void RunItems();
   // One item of a run or command: its operation, then its folder sweep.
   void ClearItem(const TItem& Item);
+  // Removes what a preview planned and left ticked; operations only while
+  // what they clear is what the preview saw.
+  void CleanPreview(std::vector<struct TItemPlan>& Plans);
   // The status line, while a worker works: the item, entries and size so far.
   void ShowProgress();
   void SetMenuCheck(int Tag, bool Checked);
