@@ -31,6 +31,7 @@
 //                           the window's key state stays as it is, so Ctrl+Shift+T does
 //                           not arrive that way (F9 and F10 do)
 //   --keep-recent           the age rule on (it keeps nothing: the tree is 30 days old)
+//   --then-shred            with --preview: then Enter (its Shred), until the "Removed" line
 //   --scratch DIR           where the trees go (program_bench.scratch beside this exe)
 //   --timeout S             longest wait for the program to finish (600)
 
@@ -77,6 +78,7 @@ struct TConfig {
   TDoneLine Line = TDoneLine::Succeeded;
   bool Post = false;
   bool KeepRecent = false;
+  bool ThenShred = false;  // with the preview: then its Shred button, until the summary line
   double Timeout = 600;
 };
 
@@ -408,11 +410,10 @@ TDone LogLine(std::function<bool(const std::string&)> Test) {
   };
 }
 
-// Whether the Preview window shows its totals. The window is being written;
-// until its totals have a control of their own this takes a Preview window
-// that is up and has handled what was sent to it as shown, which is when its
-// totals are due. Finish here once the control exists.
-bool PreviewTotalsShown(HWND Preview) { return IsWindowVisible(Preview) && Settled(Preview); }
+// The preview has been computed when its Shred button (IDOK) is enabled.
+bool PreviewTotalsShown(HWND Preview) {
+  return IsWindowVisible(Preview) && IsWindowEnabled(GetDlgItem(Preview, IDOK)) && Settled(Preview);
+}
 
 TDone PreviewDone() {
   return [](const TTarget& T) {
@@ -552,6 +553,7 @@ TMemory MemoryOf(DWORD Pid) {
 struct TProgramRun {
   bool Done = false;
   double Seconds = 0;
+  double CleanSeconds = 0;  // the preview's Shred, when asked for
   double WorstMs = 0;
   int Pings = 0, Late = 0;
   TMemory Before, After;
@@ -647,6 +649,16 @@ TProgramRun RunProgram(const TConfig& Config, const std::wstring& Temp) {
     if (!Sent) Run.Problem = "the key could not be sent (error " + std::to_string(GetLastError()) + ")";
     else Run.Done = WaitUntil([&] { return Done(T); }, Config.Timeout);
     Run.Seconds = Now() - T0;
+    if (Run.Done && Config.ThenShred) {
+      // Enter presses the preview's default button, Shred.
+      const double T1 = Now();
+      Run.Done = SendKeys({VK_RETURN}) &&
+                 WaitUntil([&] { return LogLine([](const std::string& Line) {
+                                          return SentenceOf(Line).rfind(RemovedStart, 0) == 0;
+                                        })(T); },
+                           Config.Timeout);
+      Run.CleanSeconds = Now() - T1;
+    }
     Pinger.Stop();
     Run.WorstMs = Pinger.WorstMs();
     Run.Pings = Pinger.Count();
@@ -688,6 +700,7 @@ bool ParseArguments(TConfig& Config) {
     else if (Arg == L"--shred") Config.Command = TCommand::Shred;
     else if (Arg == L"--preview") Config.Command = TCommand::Preview;
     else if (Arg == L"--removed") Config.Line = TDoneLine::Removed;
+    else if (Arg == L"--then-shred") Config.ThenShred = true;
     else if (Arg == L"--post") Config.Post = true;
     else if (Arg == L"--keep-recent") Config.KeepRecent = true;
     else if (!Arg.empty() && Arg[0] != L'-') Config.Exe = Arg;
@@ -741,6 +754,7 @@ int main() {
         "  --removed               done at a log line \"Removed ...\"\n"
         "  --post                  post WM_KEYDOWN/WM_KEYUP instead of SendInput (no Ctrl/Shift)\n"
         "  --keep-recent           the age rule on (it keeps nothing: the tree is 30 days old)\n"
+        "  --then-shred            with --preview: then Enter (its Shred), until the \"Removed\" line\n"
         "  --scratch DIR           where the trees go (program_bench.scratch beside this exe)\n"
         "  --timeout S             longest wait for the program to finish (600)\n");
     return 2;
@@ -830,6 +844,12 @@ int main() {
       const std::string What = std::string("program, ") + KeyName(Config.Command);
       Report(What.c_str(), Program, Entries, FloorMedian, "left", ProgramLeft,
              Config.Command == TCommand::Preview ? WalkMedian : 0);
+      if (Config.ThenShred) {
+        std::vector<double> Clean;
+        for (const TProgramRun& Run : Runs)
+          if (Run.Problem.empty()) Clean.push_back(Run.CleanSeconds);
+        Report("then its Shred (Enter)", Clean, Entries, FloorMedian, "left", ProgramLeft);
+      }
     }
     // The machine may be shared: a round's references and program run close
     // together in time, so their own ratio is the steadier figure.

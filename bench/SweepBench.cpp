@@ -3,10 +3,10 @@
 //   - the system's own "cmd /c rd /s /q",
 //   - a plain one-thread find-and-delete loop (FindFirstFileExW, DeleteFileW,
 //     RemoveDirectoryW): the floor that deleting itself sets,
-//   - the main window's sweep of the temporary folder (the scanner's hand-off,
-//     the deletion in ScannerFileFound, the folder removal at the end), once
-//     while the main thread waits in a command (WaitForScanner) and once while
-//     it sits idle in its message loop, as after a run has returned.
+//   - the main window's sweep of the temporary folder (its worker's plan and
+//     clean), once while the main thread waits in a command (WaitForScanner)
+//     and once while it sits idle in its message loop, as after a run has
+//     returned.
 // With "memory", the peak working set of the sweep above the idle figure
 // instead of the references;
 // with "idle", the processor time the program takes in 60 s with nothing to do.
@@ -145,7 +145,7 @@ int main(int argc, char** argv) {
   MakeTree(Temp, Folders, Files);
   T0 = Now();
   Form.HandOffFolder(TempFolder());
-  while (Form.Scanner.Busy()) Application.HandleMessage();  // the program's own loop
+  while (Form.SweepBusy()) Application.HandleMessage();  // the program's own loop
   const double Looping = Now() - T0;
   Report("sweep, main thread in its loop", Looping, Floor);
   if (Rd > 0) std::printf("%-34s %8.2f x rd /s /q\n", "", Looping / Rd);

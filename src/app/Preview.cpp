@@ -76,7 +76,7 @@ std::wstring (*TPreviewDlg::AskExportName)(HWND) = [](HWND Owner) {
   return AskSaveFileName(Owner, L"Export Preview", L"Vellumix preview.csv",
                          L"CSV files (*.csv)\0*.csv\0All files (*.*)\0*.*\0", L"csv");
 };
-std::function<void(TPreviewDlg&)> TPreviewDlg::OnComputed;
+std::function<void(TPreviewDlg&)> TPreviewDlg::OnStarting, TPreviewDlg::OnComputed;
 
 TPreviewDlg::TPreviewDlg(std::vector<const TItem*> Items, bool KeepRecentTemp)
     : TDialog(IDD_PREVIEW), FItems(std::move(Items)), FKeepRecentTemp(KeepRecentTemp) {}
@@ -108,6 +108,7 @@ bool TPreviewDlg::OnInitDialog() {
   EnableWindow(Item(IDOK), FALSE);
   EnableWindow(Item(IDC_PREVIEWEXPORT), FALSE);
   LayOut();
+  if (OnStarting) OnStarting(*this);
   Start();
   return true;
 }
@@ -185,11 +186,11 @@ std::string TPreviewDlg::TotalsText() const {
   for (const TItemPlan& Plan : FPlans) {
     if (!Plan.Ticked) continue;
     Files += Plan.Files();
-    Bytes += Plan.Bytes();
+    for (const TTreePlan& Tree : Plan.Trees) Bytes += Tree.TickedBytes();
     Values += Plan.RegistryValues();
     Others += Plan.Count() - Plan.Files() - Plan.RegistryValues();
   }
-  std::string Text = GroupedCount(Files) + (Files == 1 ? " file, " : " files, ") + SizeText(Bytes) + "; " +
+  std::string Text = GroupedCount(Files) + (Files == 1 ? " file (" : " files (") + SizeText(Bytes) + "); " +
                      GroupedCount(Values) + (Values == 1 ? " registry value" : " registry values");
   if (Others) Text += "; " + GroupedCount(Others) + " other entries";
   return Text + (FStopped ? ". Stopped before the end: only what was found is shown." : ".");
@@ -478,6 +479,13 @@ void TMainForm::CleanPreview(std::vector<TItemPlan>& Plans) {
   // Files, folders, registry values and cache entries, on a worker.
   FProgressItem = "Shred";
   SweepProgress.Reset();
+  std::uint64_t Entries = 0, Bytes = 0;
+  for (const TItemPlan& Plan : Plans)
+    if (Plan.Ticked) Entries += Plan.Count(), Bytes += Plan.Bytes();
+  // The counters go on from the plan's totals, as after a sweep's own look.
+  SweepProgress.Entries = Entries;
+  SweepProgress.Bytes = Bytes;
+  SweepProgress.BeginClean(Entries, Bytes);
   TTally Removed;
   TWorker Worker;
   const HWND Window = Handle();

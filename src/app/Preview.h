@@ -34,8 +34,8 @@ public:
   // Where Export... writes; tests replace the dialog.
   static std::wstring (*AskExportName)(HWND Owner);
 
-  // Tests: runs once the preview has been computed, on the window's thread.
-  static std::function<void(TPreviewDlg&)> OnComputed;
+  // Tests: run when the window starts computing, and once it has computed.
+  static std::function<void(TPreviewDlg&)> OnStarting, OnComputed;
 
   // The item row selected and its entry rows (for tests and the window).
   void SelectItem(int Index);

@@ -121,7 +121,12 @@ void TMainForm::ShowProgress() {
   const ULONGLONG Now = GetTickCount64();
   if (!dfsStatusBar || Now - FProgressShown < 100) return;
   FProgressShown = Now;
-  const std::string Text = FProgressItem + ": " + GroupedCount(SweepProgress.Entries) + " entries (" +
-                           SizeText(SweepProgress.Bytes) + ")";
+  const std::uint64_t Entries = SweepProgress.Entries, Bytes = SweepProgress.Bytes;
+  const std::uint64_t Planned = SweepProgress.PlannedEntries, PlannedBytes = SweepProgress.PlannedBytes;
+  // Looking first, then removing what was found.
+  const std::string Text =
+      Planned ? FProgressItem + ": " + GroupedCount(Entries - Planned) + " of " + GroupedCount(Planned) +
+                    " entries done (" + SizeText(Bytes - PlannedBytes) + " of " + SizeText(PlannedBytes) + ")"
+              : FProgressItem + ": " + GroupedCount(Entries) + " entries found (" + SizeText(Bytes) + ")";
   SendMessageA(dfsStatusBar, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(Text.c_str()));
 }

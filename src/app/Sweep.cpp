@@ -85,7 +85,9 @@ void TMainForm::SweepFolder(const std::string& Folder) {
   FSweeper.Start(
       [this, Root = LongPath(Folder), Rules] {
         TTreePlan Plan = PlanTree(Root, Rules, SweepProgress);
-        if (!SweepProgress.Cancelled()) CleanTree(Plan, SweepProgress, FSweepTally);
+        if (SweepProgress.Cancelled()) return;
+        SweepProgress.BeginClean(SweepProgress.Entries, SweepProgress.Bytes);
+        CleanTree(Plan, SweepProgress, FSweepTally);
       },
       [Window] { PostMessageW(Window, SweepDoneMessage, 0, 0); });
 }

@@ -93,8 +93,8 @@ void PreviewValues(TItemPlan& Plan, HKEY Root, const std::string& Path) {
     Entry.Root = Root;
     Entry.Key = Key;
     Entry.Value.assign(Name.data(), NameLength);
-    Entry.Name = "HKEY_CURRENT_USER\\" + Narrow(Key) + "\\" + (NameLength ? Narrow(Entry.Value) : "(Default)");
-    if (Root == HKEY_CLASSES_ROOT) Entry.Name.replace(0, 17, "HKEY_CLASSES_ROOT");
+    Entry.Name = std::string(Root == HKEY_CLASSES_ROOT ? "HKEY_CLASSES_ROOT\\" : "HKEY_CURRENT_USER\\") +
+                 Narrow(Key) + "\\" + (NameLength ? Narrow(Entry.Value) : "(Default)");
     Entry.Size = Size;
     Entry.Time = ToInteger(Written);
     Entry.Token = ValueToken(Type, Data.data(), Size);
@@ -309,11 +309,23 @@ std::vector<const TItem*> ItemsOfCommand(int Tag) {
   return Chosen;
 }
 
+bool StoredItemSwitch(std::string_view Id) {
+  DWORD Value = 0, Size = sizeof Value;
+  const std::wstring Name = Widen(Id);
+  return RegGetValueW(HKEY_CURRENT_USER, L"Software\\Vellumix\\Items", Name.c_str(), RRF_RT_REG_DWORD, nullptr,
+                      &Value, &Size) == ERROR_SUCCESS &&
+         Value != 0;
+}
+
+bool ItemChosen(const TItem& Item, const TOption& Option) {
+  return Item.Switch ? Option.*Item.Switch : StoredItemSwitch(Item.Id);
+}
+
 std::vector<const TItem*> ChosenItems(const TOption& Option) {
   std::vector<const TItem*> Chosen;
   for (bool Early : {true, false})
     for (const TItem& Item : Items)
-      if (Item.Early == Early && Option.*Item.Switch) Chosen.push_back(&Item);
+      if (Item.Early == Early && ItemChosen(Item, Option)) Chosen.push_back(&Item);
   return Chosen;
 }
 

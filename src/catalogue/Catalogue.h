@@ -63,7 +63,9 @@ struct TItem {
   int Tag;           // its item command in the Shred menu
   const char* Label;  // as the preview names it
   const char* Hint;
-  bool TOption::*Switch;  // chosen for the Shred run
+  // Chosen for the Shred run: this setting; for an item without one, its
+  // stored switch (StoredItemSwitch).
+  bool TOption::*Switch;
   // The Shred run clears it (and starts its folder sweep) before the others.
   bool Early;
   // The operation that clears it, logging its sentence; none for a sweep alone.
@@ -80,6 +82,11 @@ std::span<const TItem> Catalogue();
 const TItem* FindItem(std::string_view Id);
 // The items of an item command's tag, in order; empty for no command.
 std::vector<const TItem*> ItemsOfCommand(int Tag);
+// The switch of an item that has no setting of its own: the DWORD named after
+// its id under HKEY_CURRENT_USER\Software\Vellumix\Items; absent (or not a
+// DWORD) is off.
+bool StoredItemSwitch(std::string_view Id);
+bool ItemChosen(const TItem& Item, const TOption& Option);
 // The items a Shred run would clear with these settings, in the run's order:
 // the early ones, then the rest.
 std::vector<const TItem*> ChosenItems(const TOption& Option);

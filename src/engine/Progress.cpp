@@ -9,15 +9,19 @@ void TProgress::Cancel() {
 }
 
 void TProgress::Reset() {
+  FBegun = 0;
+  PlannedEntries = 0;
+  PlannedBytes = 0;
   Entries = 0;
   Bytes = 0;
   FCancelled = false;
 }
 
 bool TProgress::Next() {
-  if (Entries.load(std::memory_order_relaxed) >= FLimit.load(std::memory_order_relaxed)) {
+  const std::uint64_t Number = FBegun.fetch_add(1, std::memory_order_relaxed);
+  if (Number >= FLimit.load(std::memory_order_relaxed)) {
     std::unique_lock Lock(FLock);
-    FRaised.wait(Lock, [this] { return FCancelled || Entries < FLimit; });
+    FRaised.wait(Lock, [&] { return FCancelled || Number < FLimit; });
   }
   return !Cancelled();
 }

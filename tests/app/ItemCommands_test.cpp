@@ -85,10 +85,11 @@ TEST_F(ItemCommandTest, EachTagRunsItsSequenceWhateverTheSettingsSay) {
     // A command ends with its summary: one file was seeded in each swept folder.
     const bool Runs = C.Tag != 1007;
     EXPECT_EQ(F.Action->Messages.size(), C.Lines + Runs) << C.Tag << "\n" << Log();
-    if (Runs)
+    if (Runs) {
       EXPECT_THAT(Line(0), HasSubstr(" Removed " + std::to_string(C.Swept.size()) +
                                      (C.Swept.size() == 1 ? " file (1 byte)" : " files (")))
           << C.Tag;
+    }
     EXPECT_EQ(Swept, Expected) << C.Tag;
     for (TTempTree* T : C.Swept) EXPECT_FALSE(Exists((*T)["seed"])) << C.Tag << " " << T->Path();
     EXPECT_TRUE(F.Idle()) << C.Tag;
@@ -122,8 +123,9 @@ TEST_F(ItemCommandTest, TemporaryFilesWritesItsLineOnlyWithTheSwitchOn) {
     EXPECT_FALSE(Exists(Temp["a.txt"])) << On;
     // The summary comes last either way.
     EXPECT_THAT(Line(0), HasSubstr(" Removed 1 file (1 byte). "));
-    if (On)
+    if (On) {
       EXPECT_THAT(Line(1), EndsWith(std::string(" ") + Succeeded + "  "));
+    }
     EXPECT_EQ(F.Action->Messages.size(), On ? 2u : 1u);
     Close();
   }

@@ -24,6 +24,9 @@ protected:
   void TearDown() override {
     Form.reset();
     Redirect(false);
+    // The application window outlives the test's main window: the next test
+    // starts with it restored, as a program starts.
+    if (Application.Minimized()) ShowWindow(Application.Handle(), SW_RESTORE);
     // The closed window asked the loop to end; this runner goes on.
     MSG Msg;
     while (PeekMessageA(&Msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
