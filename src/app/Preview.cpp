@@ -265,22 +265,24 @@ void TPreviewDlg::TickEntry(int Row, bool Ticked) {
 }
 
 void TPreviewDlg::SortEntries(int Column) {
-  auto By = [&](auto Key, bool Descending) {
-    std::stable_sort(FRows.begin(), FRows.end(), [&](const TRow& A, const TRow& B) {
-      return Descending ? Key(B) < Key(A) : Key(A) < Key(B);
-    });
+  auto LargestFirst = [&](auto Key) {
+    std::stable_sort(FRows.begin(), FRows.end(), [&](const TRow& A, const TRow& B) { return Key(B) < Key(A); });
   };
   switch (Column) {
     case 0:
+      // Files and folders by their names (as Windows compares them), then the
+      // item's other entries by theirs.
       std::stable_sort(FRows.begin(), FRows.end(), [&](const TRow& A, const TRow& B) {
-        const std::wstring_view NA = RowName(A).empty() ? std::wstring_view() : RowName(A);
-        const std::wstring_view NB = RowName(B);
+        if ((A.Tree == NoTree) != (B.Tree == NoTree)) return B.Tree == NoTree;
+        if (A.Tree == NoTree)
+          return FPlans[FSelected].Entries[A.Index].Name < FPlans[FSelected].Entries[B.Index].Name;
+        const std::wstring_view NA = RowName(A), NB = RowName(B);
         return CompareStringOrdinal(NA.data(), static_cast<int>(NA.size()), NB.data(), static_cast<int>(NB.size()),
                                     TRUE) == CSTR_LESS_THAN;
       });
       break;
-    case 1: By([&](const TRow& R) { return RowSize(R); }, true); break;
-    case 2: By([&](const TRow& R) { return RowTime(R); }, true); break;
+    case 1: LargestFirst([&](const TRow& R) { return RowSize(R); }); break;
+    case 2: LargestFirst([&](const TRow& R) { return RowTime(R); }); break;
     default: return;
   }
   InvalidateRect(Item(IDC_PREVIEWENTRIES), nullptr, TRUE);
@@ -371,10 +373,8 @@ bool TPreviewDlg::EntryNotify(NMHDR& Header, INT_PTR& Result) {
       }
       return false;
     case LVN_COLUMNCLICK:
-      SortEntries(reinterpret_cast<NMLISTVIEW&>(Header).iSubItem == 0   ? 0
-                  : reinterpret_cast<NMLISTVIEW&>(Header).iSubItem == 1 ? 1
-                  : reinterpret_cast<NMLISTVIEW&>(Header).iSubItem == 2 ? 2
-                                                                         : -1);
+      // Name, size and date sort; the kind column does not.
+      SortEntries(reinterpret_cast<NMLISTVIEW&>(Header).iSubItem);
       return true;
   }
   return false;
@@ -449,13 +449,8 @@ bool TPreviewDlg::PreviewKey(const MSG& Msg) {
 void TMainForm::PreviewActionExecute() {
   RunBusy([this] {
     if (Closing()) return;
-    Action->TrimMessages();
-    const std::vector<const TItem*> Items = ChosenItems(*Option);
-    if (Items.empty()) {
-      Action->AddMessage(NothingChosen, "");
-      RefreshMemo();
-      return;
-    }
+    const std::vector<const TItem*> Items = ItemsToShred();
+    if (Items.empty()) return;
     TPreviewDlg Dialog(Items, Option->KeepTempFiles);
     PreviewDlg = &Dialog;
     const int Result = Dialog.ShowModal(Handle());
@@ -477,7 +472,6 @@ void TMainForm::CleanPreview(std::vector<TItemPlan>& Plans) {
     }
   }
   // Files, folders, registry values and cache entries, on a worker.
-  FProgressItem = "Shred";
   SweepProgress.Reset();
   std::uint64_t Entries = 0, Bytes = 0;
   for (const TItemPlan& Plan : Plans)
@@ -495,7 +489,7 @@ void TMainForm::CleanPreview(std::vector<TItemPlan>& Plans) {
       },
       [Window] { PostMessageW(Window, WM_NULL, 0, 0); });
   Application.WaitWhile([&] {
-    ShowProgress();
+    ShowProgress("Shred");
     return !Worker.Finished();
   });
   Worker.Join();

@@ -92,13 +92,8 @@ void TMainForm::RunItems() {
   // Every folder hand-off processes messages while it waits, so the window
   // may have been closed meanwhile; the run then ends quietly.
   if (Closing()) return;
-  Action->TrimMessages();
-  const std::vector<const TItem*> Items = ChosenItems(*Option);
-  if (Items.empty()) {
-    Action->AddMessage(NothingChosen, "");
-    RefreshMemo();
-    return;
-  }
+  const std::vector<const TItem*> Items = ItemsToShred();
+  if (Items.empty()) return;
   Action->Tally = {};
   FSummaryDue = true;
   // The early items start their sweeps first; their lines reach the pane
@@ -110,6 +105,17 @@ void TMainForm::RunItems() {
   }
 }
 
+std::vector<const TItem*> TMainForm::ItemsToShred() {
+  Action->TrimMessages();
+  std::vector<const TItem*> Items = ChosenItems(*Option);
+  if (Items.empty()) {
+    // Said, with the way to choose: a run that silently does nothing looks broken.
+    Action->AddMessage(NothingChosen, "");
+    RefreshMemo();
+  }
+  return Items;
+}
+
 void TMainForm::ClearItem(const TItem& Item) {
   FProgressItem = Item.Label;
   if (Item.Clear) ((*Action).*Item.Clear)(true);
@@ -117,7 +123,7 @@ void TMainForm::ClearItem(const TItem& Item) {
   if (Item.Folder) HandOffFolder(Item.Folder(), Item.FolderName);
 }
 
-void TMainForm::ShowProgress() {
+void TMainForm::ShowProgress(const std::string& Label) {
   const ULONGLONG Now = GetTickCount64();
   if (!dfsStatusBar || Now - FProgressShown < 100) return;
   FProgressShown = Now;
@@ -125,8 +131,8 @@ void TMainForm::ShowProgress() {
   const std::uint64_t Planned = SweepProgress.PlannedEntries, PlannedBytes = SweepProgress.PlannedBytes;
   // Looking first, then removing what was found.
   const std::string Text =
-      Planned ? FProgressItem + ": " + GroupedCount(Entries - Planned) + " of " + GroupedCount(Planned) +
+      Planned ? Label + ": " + GroupedCount(Entries - Planned) + " of " + GroupedCount(Planned) +
                     " entries done (" + SizeText(Bytes - PlannedBytes) + " of " + SizeText(PlannedBytes) + ")"
-              : FProgressItem + ": " + GroupedCount(Entries) + " entries found (" + SizeText(Bytes) + ")";
+              : Label + ": " + GroupedCount(Entries) + " entries found (" + SizeText(Bytes) + ")";
   SendMessageA(dfsStatusBar, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(Text.c_str()));
 }

@@ -61,7 +61,7 @@ void TMainForm::WaitForScanner() {
   Application.WaitWhile([this] {
     const bool Ended = FinishSweep();
     if (OnSweepWait) OnSweepWait();
-    if (!Ended) ShowProgress();
+    if (!Ended) ShowProgress(FSweepLabel);
     return !Ended;
   });
 }
@@ -70,6 +70,7 @@ bool TMainForm::SweepBusy() const noexcept { return FSweepRunning; }
 
 void TMainForm::SweepFolder(const std::string& Folder) {
   FSweepFolder = Folder;
+  FSweepLabel = FProgressItem;
   FSweepStopped = false;
   FSweepTally = {};
   SweepProgress.Reset();

@@ -221,13 +221,17 @@ private:
   // line says so, and the answer is false.
   bool RunBusy(const std::function<void()>& Command);
   void RunItems();
+  // The items a Shred run (or its preview) clears, the log cut to its newest
+  // lines first; none, and a line saying how to choose, when none is chosen.
+  std::vector<const TItem*> ItemsToShred();
   // One item of a run or command: its operation, then its folder sweep.
   void ClearItem(const TItem& Item);
   // Removes what a preview planned and left ticked; operations only while
   // what they clear is what the preview saw.
   void CleanPreview(std::vector<struct TItemPlan>& Plans);
-  // The status line, while a worker works: the item, entries and size so far.
-  void ShowProgress();
+  // The status line, while a worker works: what it works on (Label), the
+  // entries and size so far.
+  void ShowProgress(const std::string& Label);
   void SetMenuCheck(int Tag, bool Checked);
   // The window has closed (the settings object and the log are gone), or
   // closes as soon as the running command has ended.
@@ -269,7 +273,8 @@ private:
   bool FSweepStopped = false;
   bool FSweepRunning = false;
   bool FSummaryDue = false;  // the running command ends with the summary line
-  std::string FProgressItem;
+  std::string FProgressItem;  // the item the command clears now
+  std::string FSweepLabel;    // the item whose folder the running sweep sweeps
   ULONGLONG FProgressShown = 0;
   std::string FSweepFolder;
   TTally FSweepTally;  // written by the worker until it has finished

@@ -281,8 +281,9 @@ TTreePlan PlanTree(const std::wstring& Root, const TTreeRules& Rules, TProgress&
   while (!Pending.empty() && !Progress.Cancelled()) {
     const std::uint32_t Folder = Pending.back();
     Pending.pop_back();
-    if (Folder != 0 &&
-        OpenFolder(Plan.FolderPath(Folder), Plan.Folders[Folder].Id, Plan.Volume, Pin) != TOpened::Ok) {
+    // The identity of each folder is checked on the way in; its volume only
+    // by the clean, which needs it (a walk never leaves the volume it began on).
+    if (Folder != 0 && OpenFolder(Plan.FolderPath(Folder), Plan.Folders[Folder].Id, 0, Pin) != TOpened::Ok) {
       ++Plan.Skipped;
       continue;
     }

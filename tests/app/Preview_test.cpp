@@ -68,7 +68,7 @@ TEST_F(PreviewTest, ItsShredRemovesExactlyWhatWasShownAndStillMatches) {
 
 TEST_F(PreviewTest, EscStopsTheComputingAndCloseRemovesNothing) {
   Switches({"DelTempFiles"});
-  for (int I = 0; I < 50; ++I) Temp.File("f" + std::to_string(100 + I) + ".txt", "content");
+  for (int I = 0; I < 50; ++I) Temp.File(NumberedName(I), "content");
   TMainForm& F = CreateForm();
   TPreviewDlg::OnStarting = [](TPreviewDlg& D) {
     // The worker waits after ten entries: Esc comes while it computes.
@@ -86,7 +86,7 @@ TEST_F(PreviewTest, EscStopsTheComputingAndCloseRemovesNothing) {
   };
   F.PreviewActionExecute();
   ASSERT_TRUE(Shown);
-  for (int I = 0; I < 50; ++I) EXPECT_EQ(ReadAll(Temp["f" + std::to_string(100 + I) + ".txt"]), "content");
+  for (int I = 0; I < 50; ++I) EXPECT_EQ(ReadAll(Temp[NumberedName(I)]), "content");
   for (const std::string& L : F.Action->Messages) EXPECT_EQ(L.find("Removed"), std::string::npos) << L;
   EXPECT_TRUE(F.Idle());
 }

@@ -64,6 +64,9 @@ inline std::vector<std::string> ValueNamesOf(const std::string& Path) {
   return Reg.GetValueNames();
 }
 
+// "f100.txt", "f101.txt", ...: names that sort as they are numbered.
+inline std::string NumberedName(int I) { return std::string("f").append(std::to_string(100 + I)).append(".txt"); }
+
 inline constexpr char Succeeded[] = "Succeeded in delete temporary files.";
 
 class SweepTest : public MainFormTest {

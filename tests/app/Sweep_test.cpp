@@ -404,3 +404,31 @@ TEST_F(SweepTest, AFolderTheShellCannotNameIsNotSwept) {
 }
 
 }  // namespace
+
+namespace {
+
+// While a sweep works the status line says what it sweeps and how far it is;
+// afterwards it shows the hint again.
+TEST_F(SweepTest, TheStatusLineFollowsTheSweep) {
+  Switches({"DelTempFiles"});
+  for (int I = 0; I < 30; ++I) Temp.File(NumberedName(I), "12345");
+  TMainForm& F = CreateForm();
+  // The worker finds the 30 files, deletes 10 and waits there.
+  F.SweepProgress.HoldAfter(30 + 10);
+  std::string Seen;
+  int Looks = 0;
+  F.OnSweepWait = [&] {
+    if (!F.SweepBusy() || F.SweepProgress.Entries < 40) return;
+    const std::string Text = F.StatusText();
+    // The line is redrawn a few times a second: wait for it, within a bound.
+    if (Text.find(" 10 of ") == std::string::npos && ++Looks < 1000) return;
+    Seen = Text;
+    F.SweepProgress.HoldAfter(UINT64_MAX);
+  };
+  F.ActionClearExecute(IDC_TEMPFILES);
+  EXPECT_EQ(Seen, "Temporary Files: 10 of 30 entries done (50 bytes of 150 bytes)");
+  EXPECT_EQ(F.StatusText(), F.Hint());
+  EXPECT_FALSE(Exists(Temp["f100.txt"]));
+}
+
+}  // namespace

@@ -439,8 +439,7 @@ TEST_F(MainFormTest, MovingToAScreenOfAnotherScaleRescalesFontsAndLayout) {
 // a button added after the window was made.
 TEST_F(MainFormTest, EveryToolbarButtonHasATooltipWithItsHint) {
   TMainForm& F = Create();
-  HWND Preview = F.SpeedBar.AddButton(IDC_START, "Preview", IDI_SHRED, "Preview what would go", 0,
-                                      0, 0, 0);
+  HWND Later = F.SpeedBar.AddButton(IDC_START, "Later", IDI_SHRED, "A button added later", 0, 0, 0, 0);
   HWND Tips = F.SpeedBar.Tooltip();
   ASSERT_TRUE(IsWindow(Tips));
   std::map<HWND, std::string> Shown;
@@ -456,10 +455,11 @@ TEST_F(MainFormTest, EveryToolbarButtonHasATooltipWithItsHint) {
   }
   const std::map<HWND, std::string> Expected = {
       {F.SpeedItemStart, "Clear user defined items"},
+      {F.SpeedItemPreview, "Show what Shred would remove, then remove exactly that"},
       {F.SpeedItemoption, "Display customize dialog box"},
       {F.SpeedItemhelp, "Display the help manual"},
       {F.SpeedItemExit, "Exit Vellumix"},
-      {Preview, "Preview what would go"}};
+      {Later, "A button added later"}};
   EXPECT_EQ(Shown, Expected);
   for (const auto& [Button, Hint] : Expected) EXPECT_EQ(F.SpeedBar.HintOf(Button), Hint);
 }

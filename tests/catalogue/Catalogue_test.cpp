@@ -59,7 +59,9 @@ TEST(Catalogue, AStoredSwitchIsOnOnlyAsANonZeroDword) {
   // HKEY_CURRENT_USER is the test's key while the switches are read.
   auto Redirect = [&](bool On) {
     HKEY Root = nullptr;
-    if (On) ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, Key.Path().c_str(), 0, KEY_ALL_ACCESS, &Root), ERROR_SUCCESS);
+    if (On) {
+      ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, Key.Path().c_str(), 0, KEY_ALL_ACCESS, &Root), ERROR_SUCCESS);
+    }
     ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, Root), ERROR_SUCCESS);
     if (Root) RegCloseKey(Root);
   };

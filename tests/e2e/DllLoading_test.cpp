@@ -91,10 +91,11 @@ std::vector<std::string> ImportedDlls(const std::string& Exe) {
 }
 
 TEST(ImportTable, NamesOnlyDllsTheSystemAlwaysTakesFromItsFolder) {
-  // The known DLLs, and comctl32, which the manifest's side-by-side entry binds.
+  // The known DLLs, comctl32, which the manifest's side-by-side entry binds,
+  // and ntdll, which every process has mapped before its first instruction.
   const std::set<std::string> Known = {
-      "kernel32.dll", "user32.dll", "gdi32.dll",    "advapi32.dll", "shell32.dll", "shlwapi.dll",
-      "ole32.dll",    "oleaut32.dll", "comdlg32.dll", "imm32.dll",    "msvcrt.dll",  "comctl32.dll"};
+      "kernel32.dll", "user32.dll",   "gdi32.dll",    "advapi32.dll", "shell32.dll",  "shlwapi.dll", "ole32.dll",
+      "oleaut32.dll", "comdlg32.dll", "imm32.dll",    "msvcrt.dll",   "comctl32.dll", "ntdll.dll"};
   const std::vector<std::string> Names = ImportedDlls(BuildFolder() + "vellumix.exe");
   ASSERT_FALSE(Names.empty()) << "no import table read";
   std::string All;

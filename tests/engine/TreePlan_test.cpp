@@ -14,6 +14,9 @@
 
 namespace {
 
+// "f100.txt", "f101.txt", ...: names that sort as they are numbered.
+inline std::string NumberedName(int I) { return std::string("f").append(std::to_string(100 + I)).append(".txt"); }
+
 bool Exists(const std::string& Path) { return GetFileAttributesW(LongPath(Path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::string ReadAll(const std::string& Path) {
@@ -112,7 +115,7 @@ TEST(TreePlan, NamesOnlyTheLongFormReachesArePlannedAndRemoved) {
 
 TEST(TreePlan, AStoppedCleanLeavesTheRestWhole) {
   TTempTree Tree("PlanStopped");
-  for (int I = 0; I < 20; ++I) Tree.File("f" + std::to_string(100 + I) + ".txt", "content");
+  for (int I = 0; I < 20; ++I) Tree.File(NumberedName(I), "content");
   TProgress Progress;
   TTreePlan Plan = PlanTree(LongPath(Tree.Path()), {}, Progress);
   ASSERT_EQ(Plan.Entries.size(), 20u);
@@ -128,7 +131,7 @@ TEST(TreePlan, AStoppedCleanLeavesTheRestWhole) {
   EXPECT_EQ(Tally.Files, 5u);
   int Left = 0;
   for (int I = 0; I < 20; ++I) {
-    const std::string File = Tree["f" + std::to_string(100 + I) + ".txt"];
+    const std::string File = Tree[NumberedName(I)];
     if (!Exists(File)) continue;
     ++Left;
     EXPECT_EQ(ReadAll(File), "content");
