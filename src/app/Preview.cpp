@@ -452,9 +452,12 @@ void TMainForm::PreviewActionExecute() {
     const std::vector<const TItem*> Items = ItemsToShred();
     if (Items.empty()) return;
     TPreviewDlg Dialog(Items, Option->KeepTempFiles);
-    PreviewDlg = &Dialog;
+    // Known to the window while it is open, however it ends.
+    struct TForget {
+      TPreviewDlg*& Open;
+      ~TForget() { Open = nullptr; }
+    } Forget{PreviewDlg = &Dialog};
     const int Result = Dialog.ShowModal(Handle());
-    PreviewDlg = nullptr;
     if (Result != IDOK || Closing()) return;
     CleanPreview(Dialog.Plans());
   });

@@ -69,9 +69,17 @@ TOpened OpenFolder(const std::wstring& Path, std::optional<std::uint64_t> Id, st
     const DWORD Error = GetLastError();
     return Error == ERROR_FILE_NOT_FOUND || Error == ERROR_PATH_NOT_FOUND ? TOpened::Vanished : TOpened::Changed;
   }
-  const auto Attributes = AttributesOf(Pin.get());
-  bool Same = Attributes && (*Attributes & FILE_ATTRIBUTE_DIRECTORY) && !(*Attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-  if (Same && Id) Same = FileIdOf(Pin.get()) == Id;
+  bool Same;
+  if (Id && *Id != 0) {
+    // The identity alone tells: a link, or what a link leads to, is another object.
+    Same = FileIdOf(Pin.get()) == Id;
+  } else {
+    // The root, or a file system that gives no file IDs: a folder, no link,
+    // and (below the root) where its path says.
+    const auto Attributes = AttributesOf(Pin.get());
+    Same = Attributes && (*Attributes & FILE_ATTRIBUTE_DIRECTORY) && !(*Attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    if (Same && Id) Same = HandleLeadsTo(Pin.get(), Path);
+  }
   if (Same && Volume) Same = VolumeOf(Pin.get()) == Volume;
   if (!Same) Pin.reset();
   return Same ? TOpened::Ok : TOpened::Changed;
@@ -186,7 +194,7 @@ TOutcome CleanFile(HANDLE Folder, const std::wstring& FolderPath, const TTreePla
   // Its identity, through the handle: one query, whose name part may not fit.
   union {
     FILE_ALL_INFORMATION Info;
-    std::byte Room[sizeof(FILE_ALL_INFORMATION) + 512];
+    std::byte Room[sizeof(FILE_ALL_INFORMATION) + 1024];
   } All;
   const NTSTATUS Queried = NtQueryInformationFile(File.Handle, &Io, &All, sizeof All, FileAllInformation);
   if (Queried != 0 && Queried != StatusBufferOverflow) return TOutcome::Refused;
@@ -200,7 +208,11 @@ TOutcome CleanFile(HANDLE Folder, const std::wstring& FolderPath, const TTreePla
     std::wstring Path = FolderPath;
     if (Path.back() != L'\\') Path += L'\\';
     Path.append(Name);
-    if (!HandleLeadsTo(File.Handle, Path)) return TOutcome::Refused;
+    // The query above brought the name along when it fitted.
+    const FILE_NAME_INFORMATION& Named = All.Info.NameInformation;
+    const bool Leads = Queried == 0 ? NameLeadsTo({Named.FileName, Named.FileNameLength / sizeof(wchar_t)}, Path)
+                                    : HandleLeadsTo(File.Handle, Path);
+    if (!Leads) return TOutcome::Refused;
   }
   return Delete(File.Handle, Attributes);
 }

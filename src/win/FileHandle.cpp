@@ -44,6 +44,11 @@ bool SameName(std::wstring_view Actual, std::wstring_view Expected) {
 
 }  // namespace
 
+bool NameLeadsTo(std::wstring_view Name, const std::wstring& Path) {
+  const std::wstring_view Inside = WithinVolume(Path);
+  return !Inside.empty() && SameName(Name, Inside);
+}
+
 bool HandleLeadsTo(HANDLE File, const std::wstring& Path) {
   if (auto Final = FinalPathOf(File)) return SameName(*Final, Path);
   const std::wstring_view Inside = WithinVolume(Path);

@@ -27,6 +27,10 @@ std::optional<std::wstring> FinalPathOf(HANDLE File);
 // reports a name with trailing dots or blanks without them.
 bool HandleLeadsTo(HANDLE File, const std::wstring& Path);
 
+// The same test for a name the file system gave for an open file (its path
+// within the volume, as FileNameInformation gives it).
+bool NameLeadsTo(std::wstring_view Name, const std::wstring& Path);
+
 // The same path, compared as Windows compares names (ordinal, ignoring case).
 bool SamePath(std::wstring_view A, std::wstring_view B);
 
