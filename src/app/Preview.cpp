@@ -136,7 +136,7 @@ void TPreviewDlg::ShowProgress() {
   const std::string Text = std::string("Looking at ") + FItems[Current]->Label + ": " +
                            GroupedCount(Progress.Entries) + " entries (" + SizeText(Progress.Bytes) +
                            ") so far. Esc stops.";
-  SetWindowTextW(Item(IDC_PREVIEWTOTALS), Widen(Text).c_str());
+  SetStatus(Text);
 }
 
 void TPreviewDlg::Finish() {
@@ -196,8 +196,19 @@ std::string TPreviewDlg::TotalsText() const {
   return Text + (FStopped ? ". Stopped before the end: only what was found is shown." : ".");
 }
 
-void TPreviewDlg::UpdateTotals() {
-  SetWindowTextW(Item(IDC_PREVIEWTOTALS), Widen(TotalsText()).c_str());
+void TPreviewDlg::UpdateTotals() { SetStatus(TotalsText()); }
+
+void TPreviewDlg::SetStatus(const std::string& Text) {
+  SetWindowTextW(Item(IDC_PREVIEWTOTALS), Widen(Text).c_str());
+}
+
+void TPreviewDlg::Shred() {
+  if (!FComputed || FShredding) return;
+  FShredding = true;
+  for (int Id : {IDOK, IDCANCEL, IDC_PREVIEWEXPORT, IDC_PREVIEWITEMS, IDC_PREVIEWENTRIES}) EnableWindow(Item(Id), FALSE);
+  SetStatus("Removing what is ticked...");
+  if (OnShred) Guarded([&] { OnShred(FPlans); });
+  Close(IDOK);
 }
 
 void TPreviewDlg::SelectItem(int Index) {
@@ -401,9 +412,10 @@ bool TPreviewDlg::OnMessage(UINT Msg, WPARAM WParam, LPARAM LParam, INT_PTR& Res
     case WM_COMMAND:
       switch (LOWORD(WParam)) {
         case IDOK:
-          if (FComputed) Close(IDOK);
+          Shred();
           return true;
         case IDCANCEL:
+          if (FShredding) return true;  // the Shred closes the window when it has ended
           if (!FComputed) {
             Progress.Cancel();  // the worker ends at its next entry; what it found is shown
             return true;
@@ -452,14 +464,13 @@ void TMainForm::PreviewActionExecute() {
     const std::vector<const TItem*> Items = ItemsToShred();
     if (Items.empty()) return;
     TPreviewDlg Dialog(Items, Option->KeepTempFiles);
+    Dialog.OnShred = [this](std::vector<TItemPlan>& Plans) { CleanPreview(Plans); };
     // Known to the window while it is open, however it ends.
     struct TForget {
       TPreviewDlg*& Open;
       ~TForget() { Open = nullptr; }
     } Forget{PreviewDlg = &Dialog};
-    const int Result = Dialog.ShowModal(Handle());
-    if (Result != IDOK || Closing()) return;
-    CleanPreview(Dialog.Plans());
+    Dialog.ShowModal(Handle());
   });
 }
 
@@ -493,6 +504,7 @@ void TMainForm::CleanPreview(std::vector<TItemPlan>& Plans) {
       [Window] { PostMessageW(Window, WM_NULL, 0, 0); });
   Application.WaitWhile([&] {
     ShowProgress("Shred");
+    if (PreviewDlg) PreviewDlg->SetStatus(StatusText());
     return !Worker.Finished();
   });
   Worker.Join();
@@ -514,4 +526,9 @@ void TMainForm::CleanPreview(std::vector<TItemPlan>& Plans) {
       RefreshMemo();
     }
   }
+  // The summary now, while the preview still shows: the command's end would
+  // come only once the window has gone.
+  FSummaryDue = false;
+  Action->AddMessage(SummaryLine(Action->Tally), "");
+  RefreshMemo();
 }

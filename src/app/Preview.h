@@ -19,6 +19,12 @@ public:
   TPreviewDlg(std::vector<const TItem*> Items, bool KeepRecentTemp);
   ~TPreviewDlg() override;
 
+  // Removes what the window shows and leaves ticked, while the window stays
+  // open with its buttons disabled; the window closes when it returns.
+  std::function<void(std::vector<TItemPlan>& Plans)> OnShred;
+  // The line under the lists (the totals; the progress while computing or shredding).
+  void SetStatus(const std::string& Text);
+
   // Valid once Computed() is true.
   std::vector<TItemPlan>& Plans() noexcept { return FPlans; }
   bool Computed() const noexcept { return FComputed; }
@@ -80,7 +86,8 @@ private:
   std::vector<TItemPlan> FPlans;
   std::atomic<std::size_t> FCurrent{0};  // the item the worker looks at
   TWorker FWorker;
-  bool FComputed = false, FStopped = false, FFilling = false;
+  bool FComputed = false, FStopped = false, FFilling = false, FShredding = false;
+  void Shred();
   int FSelected = -1;
   std::vector<TRow> FRows;
 };
