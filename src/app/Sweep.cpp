@@ -19,15 +19,6 @@
 
 namespace {
 
-// Recently used entries of the temporary folder stay for this long.
-constexpr std::uint64_t KeepFor = 8ULL * 24 * 60 * 60 * 10'000'000;  // 100-ns units
-
-std::uint64_t UtcNow() {
-  FILETIME Now;
-  GetSystemTimeAsFileTime(&Now);
-  return (static_cast<std::uint64_t>(Now.dwHighDateTime) << 32) | Now.dwLowDateTime;
-}
-
 // The entries below Folder, links not entered; for the line of a sweep that
 // was stopped.
 std::uint64_t CountEntries(const std::string& Folder) {
@@ -74,12 +65,8 @@ void TMainForm::SweepFolder(const std::string& Folder) {
   FSweepStopped = false;
   FSweepTally = {};
   SweepProgress.Reset();
-  TTreeRules Rules;
   // Recently used entries stay only in the temporary folder, and only when asked.
-  if (Option && Option->KeepTempFiles && FSweepIsTemp) {
-    Rules.KeepFor = KeepFor;
-    Rules.Now = UtcNow();
-  }
+  const TTreeRules Rules = Option && Option->KeepTempFiles && FSweepIsTemp ? KeepRecentlyUsed() : TTreeRules{};
   FSweepRunning = true;
   if (OnSweepStart) OnSweepStart(Folder);
   const HWND Window = Handle();

@@ -16,9 +16,6 @@
 
 namespace {
 
-// Recently used entries of the temporary folder stay for this long.
-constexpr std::uint64_t KeepFor = 8ULL * 24 * 60 * 60 * 10'000'000;  // 100-ns units
-
 std::uint64_t ToInteger(const FILETIME& Time) {
   return (static_cast<std::uint64_t>(Time.dwHighDateTime) << 32) | Time.dwLowDateTime;
 }
@@ -50,13 +47,8 @@ void PreviewFolder(TPreviewContext& Context, TItemPlan& Plan) {
                             (Folder.empty() ? "" : " \"" + Folder + "\"") + ": " + Verdict.Reason + ".");
     return;
   }
-  TTreeRules Rules;
-  if (Item.Folder == &TemporaryFolder && Context.KeepRecentTemp) {
-    FILETIME Now;
-    GetSystemTimeAsFileTime(&Now);
-    Rules.KeepFor = KeepFor;
-    Rules.Now = ToInteger(Now);
-  }
+  const bool AgeRule = Item.Folder == &TemporaryFolder && Context.KeepRecentTemp;
+  const TTreeRules Rules = AgeRule ? KeepRecentlyUsed() : TTreeRules{};
   Plan.Trees.push_back(PlanTree(LongPath(Verdict.Folder), Rules, Context.Progress));
 }
 

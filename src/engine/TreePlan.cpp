@@ -248,6 +248,12 @@ void CountOutcome(TOutcome Outcome, const TTreePlan::TEntry& Entry, TTally& Tall
 
 }  // namespace
 
+TTreeRules KeepRecentlyUsed() {
+  FILETIME Now;
+  GetSystemTimeAsFileTime(&Now);
+  return {8ULL * 24 * 60 * 60 * 10'000'000, (static_cast<std::uint64_t>(Now.dwHighDateTime) << 32) | Now.dwLowDateTime};
+}
+
 std::wstring TTreePlan::FolderPath(std::uint32_t Folder) const {
   std::vector<std::uint32_t> Chain;
   for (std::uint32_t At = Folder; At != 0; At = Folders[At].Parent) Chain.push_back(At);

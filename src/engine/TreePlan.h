@@ -27,6 +27,9 @@ struct TTreeRules {
   std::uint64_t Now = 0;  // UTC, as a FILETIME's integer
 };
 
+// The temporary folder's rule: what was used in the last eight days stays.
+TTreeRules KeepRecentlyUsed();
+
 class TTreePlan {
 public:
   struct TFolder {
