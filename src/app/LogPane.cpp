@@ -21,13 +21,7 @@ std::string TextFileBytes(const std::wstring& Text) {
       Lines += C;
     }
   }
-  if (Lines.empty()) return {};
-  const int Size = WideCharToMultiByte(CP_UTF8, 0, Lines.data(), static_cast<int>(Lines.size()),
-                                       nullptr, 0, nullptr, nullptr);
-  std::string Bytes(Size, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, Lines.data(), static_cast<int>(Lines.size()), Bytes.data(), Size,
-                      nullptr, nullptr);
-  return Bytes;
+  return Narrow(Lines);
 }
 
 }  // namespace
