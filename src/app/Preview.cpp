@@ -9,6 +9,7 @@
 #include "win/WidePath.h"
 
 #include <commctrl.h>
+#include <objbase.h>
 
 #include <algorithm>
 
@@ -40,6 +41,7 @@ const wchar_t* KindText(TEntryKind Kind) {
     case TEntryKind::RegistryValue: return L"Registry value";
     case TEntryKind::CacheEntry: return L"Cache entry";
     case TEntryKind::Operation: return L"Operation";
+    case TEntryKind::Rows: return L"Database rows";
   }
   return L"";
 }
@@ -121,11 +123,14 @@ void TPreviewDlg::Start() {
   const HWND Window = Handle();
   FWorker.Start(
       [this] {
+        // The shell's functions some items look through want an apartment.
+        const HRESULT Com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         TPreviewContext Context{Progress, FKeepRecentTemp};
         for (std::size_t I = 0; I < FPlans.size() && !Progress.Cancelled(); ++I) {
           FCurrent = I;
           FPlans[I].Item->Preview(Context, FPlans[I]);
         }
+        if (SUCCEEDED(Com)) CoUninitialize();
       },
       [Window] { PostMessageW(Window, WM_TIMER, ProgressTimer, 0); });
   ShowProgress();
@@ -314,6 +319,7 @@ std::string TPreviewDlg::Csv() const {
     for (const TPlanEntry& Entry : Plan.Entries) {
       const char* Kind = Entry.Kind == TEntryKind::RegistryValue ? "registry value"
                          : Entry.Kind == TEntryKind::CacheEntry  ? "cache entry"
+                         : Entry.Kind == TEntryKind::Rows        ? "database rows"
                                                                  : "operation";
       Line(Plan, Kind, Entry.Name, Entry.Size, Entry.Time, Entry.Ticked);
     }
@@ -495,26 +501,20 @@ void TMainForm::CleanPreview(std::vector<TItemPlan>& Plans) {
   SweepProgress.Bytes = Bytes;
   SweepProgress.BeginClean(Entries, Bytes);
   TTally Removed;
-  TWorker Worker;
-  const HWND Window = Handle();
-  Worker.Start(
-      [&] {
-        for (TItemPlan& Plan : Plans) CleanPlanEntries(Plan, SweepProgress, Removed);
-      },
-      [Window] { PostMessageW(Window, WM_NULL, 0, 0); });
-  Application.WaitWhile([&] {
-    ShowProgress("Shred");
-    if (PreviewDlg) PreviewDlg->SetStatus(StatusText());
-    return !Worker.Finished();
+  std::vector<std::string> Lines;
+  TCleanContext Context{SweepProgress, Removed, Lines};
+  FProgressItem = "Shred";
+  CleanOnWorker([&] {
+    for (TItemPlan& Plan : Plans) CleanPlanEntries(Plan, Context);
   });
-  Worker.Join();
   Action->Tally += Removed;
+  for (const std::string& Line : Lines) Action->AddMessage(Line, "");
   if (Closing()) return;
   // Operations, here, only while what they clear is what the preview saw.
   for (const TItemPlan& Plan : Plans) {
     if (!Plan.Ticked) continue;
     for (const TPlanEntry& Entry : Plan.Entries) {
-      if (!Entry.Ticked || Entry.Kind != TEntryKind::Operation) continue;
+      if (!Entry.Ticked || Entry.Kind != TEntryKind::Operation || !Plan.Item->Clear) continue;
       if (OperationToken(*Plan.Item) == Entry.Token) {
         ((*Action).*Plan.Item->Clear)(true);
       } else {

@@ -1,8 +1,13 @@
 // The Shred run and the busy state that frames every command.
 #include "app/UMain.h"
 
+#include "app/Preview.h"
 #include "catalogue/Catalogue.h"
+#include "engine/Worker.h"
+#include "win/Application.h"
 #include "win/Shell.h"
+
+#include <objbase.h>
 
 #include <commctrl.h>
 
@@ -118,9 +123,57 @@ std::vector<const TItem*> TMainForm::ItemsToShred() {
 
 void TMainForm::ClearItem(const TItem& Item) {
   FProgressItem = Item.Label;
+  if (!Item.Clear && !Item.Folder) return ClearPlanned(Item);
   if (Item.Clear) ((*Action).*Item.Clear)(true);
   if (Closing()) return;
   if (Item.Folder) HandOffFolder(Item.Folder(), Item.FolderName);
+}
+
+void TMainForm::ClearPlanned(const TItem& Item) {
+  // After the sweeps still running: one worker at a time uses the counters.
+  WaitForScanner();
+  if (Closing()) return;
+  TItemPlan Plan;
+  Plan.Item = &Item;
+  TTally Removed;
+  std::vector<std::string> Lines;
+  SweepProgress.Reset();
+  CleanOnWorker([&] {
+    TPreviewContext Look{SweepProgress, Option->KeepTempFiles};
+    Item.Preview(Look, Plan);
+    if (SweepProgress.Cancelled()) return;
+    SweepProgress.BeginClean(SweepProgress.Entries, SweepProgress.Bytes);
+    TCleanContext Context{SweepProgress, Removed, Lines};
+    CleanPlanEntries(Plan, Context);
+  });
+  if (Closing()) return;
+  for (const std::string& Refusal : Plan.Refusals) {
+    Action->AddMessage(Refusal, "");
+    ++Removed.Refused;
+    ++Removed.StayedOther;
+  }
+  for (const std::string& Line : Lines) Action->AddMessage(Line, "");
+  Action->Tally += Removed;
+  RefreshMemo();
+}
+
+void TMainForm::CleanOnWorker(const std::function<void()>& Work) {
+  TWorker Worker;
+  const HWND Window = Handle();
+  Worker.Start(
+      [&] {
+        // The shell's and the clipboard's functions want an apartment.
+        const HRESULT Com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        Work();
+        if (SUCCEEDED(Com)) CoUninitialize();
+      },
+      [Window] { PostMessageW(Window, WM_NULL, 0, 0); });
+  Application.WaitWhile([&] {
+    ShowProgress(FProgressItem);
+    if (PreviewDlg) PreviewDlg->SetStatus(StatusText());
+    return !Worker.Finished();
+  });
+  Worker.Join();
 }
 
 void TMainForm::ShowProgress(const std::string& Label) {

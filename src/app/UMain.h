@@ -224,8 +224,13 @@ private:
   // The items a Shred run (or its preview) clears, the log cut to its newest
   // lines first; none, and a line saying how to choose, when none is chosen.
   std::vector<const TItem*> ItemsToShred();
-  // One item of a run or command: its operation, then its folder sweep.
+  // One item of a run or command: its operation, then its folder sweep; an
+  // item with neither is planned and cleaned at once (ClearPlanned).
   void ClearItem(const TItem& Item);
+  void ClearPlanned(const TItem& Item);
+  // Runs Work on a worker with COM initialised, the window answering and the
+  // status line following SweepProgress meanwhile.
+  void CleanOnWorker(const std::function<void()>& Work);
   // Removes what a preview planned and left ticked; operations only while
   // what they clear is what the preview saw.
   void CleanPreview(std::vector<struct TItemPlan>& Plans);

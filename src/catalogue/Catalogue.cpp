@@ -1,6 +1,7 @@
 #include "catalogue/Catalogue.h"
 
 #include "actions/TraceKeys.h"
+#include "catalogue/Families.h"
 #include "engine/FolderGuard.h"
 #include "iecache/IECache.h"
 #include "resource.h"
@@ -40,16 +41,8 @@ std::string TemporaryFolder() { return TempFolder(); }
 
 void PreviewFolder(TPreviewContext& Context, TItemPlan& Plan) {
   const TItem& Item = *Plan.Item;
-  const std::string Folder = Item.Folder();
-  const TFolderVerdict Verdict = CheckSweptFolder(Folder);
-  if (!Verdict.Allowed()) {
-    Plan.Refusals.push_back("Did not sweep " + std::string(Item.FolderName) +
-                            (Folder.empty() ? "" : " \"" + Folder + "\"") + ": " + Verdict.Reason + ".");
-    return;
-  }
   const bool AgeRule = Item.Folder == &TemporaryFolder && Context.KeepRecentTemp;
-  const TTreeRules Rules = AgeRule ? KeepRecentlyUsed() : TTreeRules{};
-  Plan.Trees.push_back(PlanTree(LongPath(Verdict.Folder), Rules, Context.Progress));
+  PreviewTree(Context, Plan, Item.Folder(), Item.FolderName, AgeRule ? KeepRecentlyUsed() : TTreeRules{});
 }
 
 // Path: below HKEY_CURRENT_USER (or Root), with or without a leading backslash.
@@ -62,36 +55,6 @@ std::wstring KeyPath(const std::string& Path) {
 
 std::uint64_t ValueToken(DWORD Type, const BYTE* Data, DWORD Size) {
   return Hash(Data, Size, HashOf(Type, HashOf(Size, 14695981039346656037ull)));
-}
-
-void PreviewValues(TItemPlan& Plan, HKEY Root, const std::string& Path) {
-  const std::wstring Key = KeyPath(Path);
-  TRegKey Open;
-  if (RegOpenKeyExW(Root, Key.c_str(), 0, KEY_QUERY_VALUE, Open.put()) != ERROR_SUCCESS) return;
-  DWORD Count = 0, NameMax = 0, DataMax = 0;
-  FILETIME Written{};
-  if (RegQueryInfoKeyW(Open.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &Count, &NameMax,
-                       &DataMax, nullptr, &Written) != ERROR_SUCCESS)
-    return;
-  std::wstring Name(NameMax + 1, L'\0');
-  std::vector<BYTE> Data(DataMax + 1);
-  for (DWORD Index = 0;; ++Index) {
-    DWORD NameLength = static_cast<DWORD>(Name.size()), Type = 0, Size = static_cast<DWORD>(Data.size());
-    const LONG Rc = RegEnumValueW(Open.get(), Index, Name.data(), &NameLength, nullptr, &Type, Data.data(), &Size);
-    if (Rc == ERROR_NO_MORE_ITEMS) break;
-    if (Rc != ERROR_SUCCESS) continue;
-    TPlanEntry Entry;
-    Entry.Kind = TEntryKind::RegistryValue;
-    Entry.Root = Root;
-    Entry.Key = Key;
-    Entry.Value.assign(Name.data(), NameLength);
-    Entry.Name = std::string(Root == HKEY_CLASSES_ROOT ? "HKEY_CLASSES_ROOT\\" : "HKEY_CURRENT_USER\\") +
-                 Narrow(Key) + "\\" + (NameLength ? Narrow(Entry.Value) : "(Default)");
-    Entry.Size = Size;
-    Entry.Time = ToInteger(Written);
-    Entry.Token = ValueToken(Type, Data.data(), Size);
-    Plan.Entries.push_back(std::move(Entry));
-  }
 }
 
 void PreviewCache(TItemPlan& Plan, TSearchPattern Pattern) {
@@ -249,7 +212,7 @@ void PreviewTemp(TPreviewContext& Context, TItemPlan& Plan) { PreviewFolder(Cont
 
 using enum TGroup;
 
-const TItem Items[] = {
+const TItem FirstItems[] = {
     {"ie.cache", Internet, IDC_IECACHE, "Internet cache", "Delete temporary internet files", &TOption::DelInetTemp,
      true, &TAction::DeleteCache, &InternetCacheFolder, "the Internet cache folder", &PreviewIeCache},
     {"ie.history", Internet, IDC_IEHISTORY, "Internet history", "Delete History", &TOption::DelHistory, true,
@@ -281,19 +244,71 @@ const TItem Items[] = {
      true, nullptr, &TemporaryFolder, "the temporary folder", &PreviewTemp},
 };
 
+// Every item: those above, then the families'.
+const std::vector<TItem>& AllItems() {
+  static const std::vector<TItem> All = [] {
+    std::vector<TItem> Items(std::begin(FirstItems), std::end(FirstItems));
+    for (auto Family : {&BrowserItems, &WindowsItems})
+      for (TItem& Item : Family()) Items.push_back(Item);
+    return Items;
+  }();
+  return All;
+}
+
 }  // namespace
 
-std::span<const TItem> Catalogue() { return Items; }
+void PreviewTree(TPreviewContext& Context, TItemPlan& Plan, const std::string& Folder, const std::string& What,
+                 const TTreeRules& Rules) {
+  const TFolderVerdict Verdict = CheckSweptFolder(Folder);
+  if (!Verdict.Allowed()) {
+    Plan.Refusals.push_back("Did not sweep " + What + (Folder.empty() ? "" : " \"" + Folder + "\"") + ": " +
+                            Verdict.Reason + ".");
+    return;
+  }
+  Plan.Trees.push_back(PlanTree(LongPath(Verdict.Folder), Rules, Context.Progress));
+}
+
+void PreviewValues(TItemPlan& Plan, HKEY Root, const std::string& Path) {
+  const std::wstring Key = KeyPath(Path);
+  TRegKey Open;
+  if (RegOpenKeyExW(Root, Key.c_str(), 0, KEY_QUERY_VALUE, Open.put()) != ERROR_SUCCESS) return;
+  DWORD Count = 0, NameMax = 0, DataMax = 0;
+  FILETIME Written{};
+  if (RegQueryInfoKeyW(Open.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &Count, &NameMax,
+                       &DataMax, nullptr, &Written) != ERROR_SUCCESS)
+    return;
+  std::wstring Name(NameMax + 1, L'\0');
+  std::vector<BYTE> Data(DataMax + 1);
+  for (DWORD Index = 0;; ++Index) {
+    DWORD NameLength = static_cast<DWORD>(Name.size()), Type = 0, Size = static_cast<DWORD>(Data.size());
+    const LONG Rc = RegEnumValueW(Open.get(), Index, Name.data(), &NameLength, nullptr, &Type, Data.data(), &Size);
+    if (Rc == ERROR_NO_MORE_ITEMS) break;
+    if (Rc != ERROR_SUCCESS) continue;
+    TPlanEntry Entry;
+    Entry.Kind = TEntryKind::RegistryValue;
+    Entry.Root = Root;
+    Entry.Key = Key;
+    Entry.Value.assign(Name.data(), NameLength);
+    Entry.Name = std::string(Root == HKEY_CLASSES_ROOT ? "HKEY_CLASSES_ROOT\\" : "HKEY_CURRENT_USER\\") +
+                 Narrow(Key) + "\\" + (NameLength ? Narrow(Entry.Value) : "(Default)");
+    Entry.Size = Size;
+    Entry.Time = ToInteger(Written);
+    Entry.Token = ValueToken(Type, Data.data(), Size);
+    Plan.Entries.push_back(std::move(Entry));
+  }
+}
+
+std::span<const TItem> Catalogue() { return AllItems(); }
 
 const TItem* FindItem(std::string_view Id) {
-  for (const TItem& Item : Items)
+  for (const TItem& Item : AllItems())
     if (Id == Item.Id) return &Item;
   return nullptr;
 }
 
 std::vector<const TItem*> ItemsOfCommand(int Tag) {
   std::vector<const TItem*> Chosen;
-  for (const TItem& Item : Items) {
+  for (const TItem& Item : FirstItems) {
     const bool In = Tag == IDC_CLEARALL || Item.Tag == Tag || (Tag == IDC_INTERNETALL && Item.Group == Internet) ||
                     (Tag == IDC_DOCALL && Item.Group == Documents);
     if (In) Chosen.push_back(&Item);
@@ -316,8 +331,8 @@ bool ItemChosen(const TItem& Item, const TOption& Option) {
 std::vector<const TItem*> ChosenItems(const TOption& Option) {
   std::vector<const TItem*> Chosen;
   for (bool Early : {true, false})
-    for (const TItem& Item : Items)
-      if (Item.Early == Early && ItemChosen(Item, Option)) Chosen.push_back(&Item);
+    for (const TItem& Item : AllItems())
+      if (Item.Early == Early && ItemOffered(Item) && ItemChosen(Item, Option)) Chosen.push_back(&Item);
   return Chosen;
 }
 
@@ -353,7 +368,8 @@ std::uint64_t TItemPlan::RegistryValues() const {
 
 std::uint64_t TItemPlan::Count() const {
   std::uint64_t Count = Files();
-  for (const TPlanEntry& Entry : Entries) Count += Entry.Ticked;
+  for (const TPlanEntry& Entry : Entries)
+    if (Entry.Ticked) Count += Entry.Kind == TEntryKind::Rows ? Entry.Rows : 1;
   return Count;
 }
 
@@ -386,20 +402,46 @@ void CleanValue(const TPlanEntry& Entry, TTally& Tally) {
 
 }  // namespace
 
-void CleanPlanEntries(TItemPlan& Plan, TProgress& Progress, TTally& Tally) {
-  if (!Plan.Ticked) return;
-  for (const TTreePlan& Tree : Plan.Trees) CleanTree(Tree, Progress, Tally);
+void CleanEntries(TCleanContext& Context, TItemPlan& Plan) {
+  for (const TTreePlan& Tree : Plan.Trees) CleanTree(Tree, Context.Progress, Context.Tally);
   std::unique_ptr<TIECache> Cache;
   for (const TPlanEntry& Entry : Plan.Entries) {
-    if (!Entry.Ticked || Progress.Cancelled()) continue;
+    if (!Entry.Ticked || Context.Progress.Cancelled()) continue;
     switch (Entry.Kind) {
-      case TEntryKind::RegistryValue: CleanValue(Entry, Tally); break;
+      case TEntryKind::RegistryValue: CleanValue(Entry, Context.Tally); break;
       case TEntryKind::CacheEntry:
         if (!Cache) Cache = std::make_unique<TIECache>();
-        if (Cache->DeleteEntry(Entry.Name) == 0) ++Tally.CacheEntries;
+        if (Cache->DeleteEntry(Entry.Name) == 0) ++Context.Tally.CacheEntries;
         break;
-      case TEntryKind::Operation: break;
+      case TEntryKind::Operation:
+      case TEntryKind::Rows: break;  // the item's own
     }
-    Progress.Count(Entry.Size);
+    Context.Progress.Count(Entry.Size);
   }
+}
+
+void CleanPlanEntries(TItemPlan& Plan, TCleanContext& Context) {
+  if (!Plan.Ticked) return;
+  for (const std::string& Note : Plan.Notes) Context.Lines.push_back(Note);
+  if (Plan.Item->Clean)
+    Plan.Item->Clean(Context, Plan);
+  else
+    CleanEntries(Context, Plan);
+}
+
+bool Elevated() {
+  static const bool Is = [] {
+    HANDLE Token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &Token)) return false;
+    TOKEN_ELEVATION Elevation{};
+    DWORD Size = 0;
+    const bool Got = GetTokenInformation(Token, TokenElevation, &Elevation, sizeof Elevation, &Size);
+    CloseHandle(Token);
+    return Got && Elevation.TokenIsElevated != 0;
+  }();
+  return Is;
+}
+
+bool ItemOffered(const TItem& Item) {
+  return (!Item.Admin || Elevated()) && (!Item.Present || Item.Present());
 }

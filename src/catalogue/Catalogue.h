@@ -17,20 +17,26 @@
 #include <string>
 #include <vector>
 
-enum class TGroup { Internet, Documents };
+enum class TGroup { Internet, Documents, Browsers, Windows };
 
 // One entry of a preview that is not a file or folder of a swept tree.
-enum class TEntryKind : std::uint8_t { RegistryValue, CacheEntry, Operation };
+//   RegistryValue  Root, Key (path below Root), Value; Token: type and data hash
+//   CacheEntry     Name: the URL
+//   Operation      Name: what it clears; Token: the content token it had
+//   Rows           rows of a database, removed by the item's own clean: Key the
+//                  database's "\\?\" path, Rows how many, Size the bytes they
+//                  hold (an estimate), Token the database's identity
+enum class TEntryKind : std::uint8_t { RegistryValue, CacheEntry, Operation, Rows };
 struct TPlanEntry {
   TEntryKind Kind = TEntryKind::Operation;
-  std::string Name;  // a registry value's key and name, a cache entry's URL, an operation's description
+  std::string Name;  // what the preview shows: a path, a value, a URL, a description
   std::uint64_t Size = 0;
   std::uint64_t Time = 0;  // UTC FILETIME as an integer, 0 when unknown
-  // What must still hold for the clean to touch it: a registry value's type
-  // and data hash; an operation's content token.
+  // What must still hold for the clean to touch it (see the kinds above).
   std::uint64_t Token = 0;
-  HKEY Root = nullptr;      // registry values
-  std::wstring Key, Value;  // registry values: key path below Root, value name
+  std::uint64_t Rows = 0;
+  HKEY Root = nullptr;
+  std::wstring Key, Value;
   bool Ticked = true;
 };
 
@@ -44,6 +50,9 @@ struct TItemPlan {
   std::vector<TPlanEntry> Entries;
   // Folders the guard refused, as log sentences.
   std::vector<std::string> Refusals;
+  // Said in the log when the plan is cleaned: what was skipped and why
+  // ("Skipped Google Chrome: it is running."), what could not be looked at.
+  std::vector<std::string> Notes;
 
   std::uint64_t Files() const;
   std::uint64_t Bytes() const;
@@ -55,6 +64,13 @@ struct TItemPlan {
 struct TPreviewContext {
   TProgress& Progress;
   bool KeepRecentTemp = false;  // the age rule of the temporary folder
+};
+
+// What an item's clean reports to: counts, and sentences for the log in order.
+struct TCleanContext {
+  TProgress& Progress;
+  TTally& Tally;
+  std::vector<std::string>& Lines;
 };
 
 struct TItem {
@@ -75,6 +91,18 @@ struct TItem {
   const char* FolderName;
   // What it would remove. Runs on a worker.
   void (*Preview)(TPreviewContext& Context, TItemPlan& Plan);
+  // Where its box and menu command stand within the group: "Google Chrome",
+  // "Explorer"; none for the first groups' items.
+  const char* Section = nullptr;
+  // Offered only when the program runs elevated.
+  bool Admin = false;
+  // Whether what it cleans exists on this machine (a browser installed);
+  // none: always. Items not present are not offered in the options.
+  bool (*Present)() = nullptr;
+  // Removes what its plan holds, on a worker with COM initialised
+  // (apartment-threaded). None: CleanEntries. An item whose Clear operation
+  // runs on the main thread leaves its operations to the caller.
+  void (*Clean)(TCleanContext& Context, TItemPlan& Plan) = nullptr;
 };
 
 // Every item, in the order the Shred menu and the item commands follow.
@@ -91,8 +119,23 @@ bool ItemChosen(const TItem& Item, const TOption& Option);
 // the early ones, then the rest.
 std::vector<const TItem*> ChosenItems(const TOption& Option);
 
-// The preview's clean of what runs off the main thread: folder trees, registry
-// values and cache entries that still match. Operations are left to the caller.
-void CleanPlanEntries(TItemPlan& Plan, TProgress& Progress, TTally& Tally);
+// The preview's clean of what runs off the main thread, for a ticked plan: the
+// item's own Clean when it has one, else CleanEntries. Operations of items with
+// a Clear operation are left to the caller.
+void CleanPlanEntries(TItemPlan& Plan, TCleanContext& Context);
+// The plain clean: folder trees, registry values and cache entries that still
+// match what the plan recorded.
+void CleanEntries(TCleanContext& Context, TItemPlan& Plan);
+// The preview of the registry values of a key below Root (Path with or
+// without a leading backslash); nothing when the key is missing.
+void PreviewValues(TItemPlan& Plan, HKEY Root, const std::string& Path);
+// Plans the tree at Folder after the guard allowed it; a refusal goes into
+// the plan's refusals, naming the folder as What ("the temporary folder").
+void PreviewTree(TPreviewContext& Context, TItemPlan& Plan, const std::string& Folder, const std::string& What,
+                 const TTreeRules& Rules = {});
+// Whether this process runs elevated (an administrator's token).
+bool Elevated();
+// Whether the item may run here: present, and elevated when it needs it.
+bool ItemOffered(const TItem& Item);
 // The token an operation has now; the clean runs it only when unchanged.
 std::uint64_t OperationToken(const TItem& Item);

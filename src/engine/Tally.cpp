@@ -1,6 +1,7 @@
 #include "engine/Tally.h"
 
 #include <cstdio>
+#include <vector>
 
 TTally& TTally::operator+=(const TTally& Other) {
   Files += Other.Files;
@@ -8,6 +9,7 @@ TTally& TTally::operator+=(const TTally& Other) {
   Folders += Other.Folders;
   RegistryValues += Other.RegistryValues;
   CacheEntries += Other.CacheEntries;
+  Rows += Other.Rows;
   InUse += Other.InUse;
   Changed += Other.Changed;
   Refused += Other.Refused;
@@ -47,9 +49,12 @@ std::string Counted(std::uint64_t Count, const char* One, const char* Many) {
 
 std::string SummaryLine(const TTally& Tally) {
   std::string Line = "Removed " + Counted(Tally.Files, "file", "files") + " (" + SizeText(Tally.Bytes) + ")";
-  const bool Cache = Tally.CacheEntries > 0, Registry = Tally.RegistryValues > 0;
-  if (Cache) Line += (Registry ? ", " : " and ") + Counted(Tally.CacheEntries, "cache entry", "cache entries");
-  if (Registry) Line += " and " + Counted(Tally.RegistryValues, "registry value", "registry values");
+  // "A, B and C": the parts after the files that are there.
+  std::vector<std::string> Parts;
+  if (Tally.CacheEntries) Parts.push_back(Counted(Tally.CacheEntries, "cache entry", "cache entries"));
+  if (Tally.Rows) Parts.push_back(Counted(Tally.Rows, "database row", "database rows"));
+  if (Tally.RegistryValues) Parts.push_back(Counted(Tally.RegistryValues, "registry value", "registry values"));
+  for (std::size_t I = 0; I < Parts.size(); ++I) Line += (I + 1 == Parts.size() ? " and " : ", ") + Parts[I];
   if (const std::uint64_t Stayed = Tally.Stayed()) {
     const bool OnlyFiles = Tally.StayedOther == 0;
     Line += "; " + Counted(Stayed, OnlyFiles ? "file" : "entry", OnlyFiles ? "files" : "entries") + " stayed (";

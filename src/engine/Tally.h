@@ -10,6 +10,7 @@ struct TTally {
   // Removed.
   std::uint64_t Files = 0, Bytes = 0, Folders = 0;
   std::uint64_t RegistryValues = 0, CacheEntries = 0;
+  std::uint64_t Rows = 0;  // database rows (history, cookies, form entries)
   // Stayed: held by another program; no longer what the preview showed;
   // refused (access denied, a link, a folder the guard would not sweep).
   std::uint64_t InUse = 0, Changed = 0, Refused = 0;

@@ -316,6 +316,7 @@ TTreePlan PlanTree(const std::wstring& Root, const TTreeRules& Rules, TProgress&
         return true;
       }
       const bool IsFolder = Info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+      if (Folder == 0 && Rules.Take && !Rules.Take(Name, IsFolder)) return true;
       const auto NameAt = static_cast<std::uint32_t>(Plan.Names.size());
       Plan.Names.insert(Plan.Names.end(), Name.begin(), Name.end());
       TTreePlan::TEntry Entry;

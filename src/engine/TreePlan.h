@@ -17,6 +17,7 @@
 #include "engine/Tally.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,9 @@ struct TTreeRules {
   // by the newer of last access and last write, folders by creation. 0: none.
   std::uint64_t KeepFor = 0;
   std::uint64_t Now = 0;  // UTC, as a FILETIME's integer
+  // Which entries of the root folder itself the plan takes, a folder with all
+  // it holds; none: every entry. Others are neither listed nor entered.
+  std::function<bool(std::wstring_view Name, bool Folder)> Take;
 };
 
 // The temporary folder's rule: what was used in the last eight days stays.

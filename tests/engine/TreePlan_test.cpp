@@ -168,11 +168,14 @@ TEST(Tally, TheSummaryLine) {
   Mixed.Changed = 2, Mixed.StayedOther = 1;
   TTally Cache;
   Cache.Bytes = 1023 * 1024 + 1000, Cache.CacheEntries = 1;
+  TTally Rows;
+  Rows.Files = 2, Rows.Bytes = 10, Rows.Rows = 1500, Rows.RegistryValues = 2;
   const TCase Cases[] = {
       {{}, "Removed 0 files (0 bytes)."},
       {Big, "Removed 1,204 files (38.2 MB) and 12 registry values; 3 files stayed (in use)."},
       {Mixed, "Removed 1 file (1 byte), 2 cache entries and 1 registry value; 3 entries stayed (1 in use, 2 changed)."},
       {Cache, "Removed 0 files (1.0 MB) and 1 cache entry."},
+      {Rows, "Removed 2 files (10 bytes), 1,500 database rows and 2 registry values."},
   };
   for (const TCase& C : Cases) EXPECT_EQ(SummaryLine(C.Tally), C.Line);
   EXPECT_EQ(GroupedCount(1234567), "1,234,567");

@@ -1,0 +1,3 @@
+#include "catalogue/Families.h"
+
+std::vector<TItem> WindowsItems() { return {}; }
