@@ -88,14 +88,17 @@
 #define IDI_TABGENERAL 32
 #define IDI_TABSCHEDULE 33
 #define IDI_TABBLINDER 34
+#define IDI_TABBROWSERS 35
+#define IDI_TABWINDOWS 36
 
-// Options dialog and its five pages
+// Options dialog and its pages (the Browsers and Windows pages share one template)
 #define IDD_OPTIONS 2000
 #define IDD_OPTINTERNET 2001
 #define IDD_OPTDOCUMENTS 2002
 #define IDD_OPTGENERAL 2003
 #define IDD_OPTSCHEDULE 2004
 #define IDD_OPTBLINDER 2005
+#define IDD_OPTITEMS 2006
 #define IDC_PAGECONTROL 2100
 #define IDC_HELPBTN 2101
 #define IDC_CBXINTERNETTEMP 2110
@@ -129,6 +132,8 @@
 #define IDC_CBXACTIVEBLINDER 2150
 #define IDC_CBXBLINDERICON 2151
 #define IDC_IMGNOTIFICATIONAREA 2152
+#define IDC_ITEMLIST 2160
+#define IDC_ITEMHINT 2161
 
 // Shred-all confirmation (Yes and No are IDYES and IDNO)
 #define IDD_CONFIRMSHREDALL 2200

@@ -298,6 +298,22 @@ def blinder(c):
     c.fill(segment(12.5, 21.5, 19.5, 14.5, 2), solid(rgb("D83B2D")))
 
 
+def browsers(c):
+    """A browser window: tabs along the top, an address bar, a page."""
+    c.fill(rect(2, 6, 30, 27, 2), solid(rgb("5A6B80")))
+    c.fill(rect(3, 12, 29, 26, 1), solid(rgb("FFFFFF")))
+    c.fill(rect(3, 7, 13, 12, 1), solid(rgb("FFFFFF")))
+    c.fill(rect(14, 8, 23, 12, 1), solid(rgb("B9C6D6")))
+    c.fill(rect(5, 14, 27, 17, 1), solid(rgb("DDE5EF")))
+    c.fill(circle(16, 22, 3.2), solid(rgb("3F8EDB")))
+
+
+def windows_traces(c):
+    """A window of four panes, the system's own."""
+    for x0, y0, colour in ((4, 4, "3F8EDB"), (17, 4, "3F8EDB"), (4, 17, "2F6FB8"), (17, 17, "2F6FB8")):
+        c.fill(rect(x0, y0, x0 + 11, y0 + 11, 1), solid(rgb(colour)))
+
+
 # ---- the notification area with the companion's icon (337 x 36)
 
 DIGITS = {  # seven segments: a b c d e f g
@@ -377,7 +393,8 @@ def main():
                               ("greenball", "9BF08A", "1E8A12")):
         write_ico(os.path.join(HERE, name + ".ico"), [picture(ball(rgb(light), rgb(dark)), 16, 16)])
     for name, draw in (("tabinternet", globe), ("tabdocuments", documents), ("tabgeneral", options),
-                       ("tabschedule", clock), ("tabblinder", blinder)):
+                       ("tabschedule", clock), ("tabblinder", blinder), ("tabbrowsers", browsers),
+                       ("tabwindows", windows_traces)):
         write_ico(os.path.join(HERE, name + ".ico"), [picture(draw, s, 32) for s in TAB_SIZES])
     notification_area(os.path.join(HERE, "na_xp.bmp"), True)
     notification_area(os.path.join(HERE, "na_98.bmp"), False)

@@ -3,6 +3,8 @@
 
 #include "app/UMain.h"
 
+#include "catalogue/Catalogue.h"
+
 #include "actions/ActionUnit.h"
 #include "base/WebPages.h"
 #include "settings/Uconfirmshredall.h"
@@ -31,6 +33,27 @@ void TMainForm::OptionActionExecute() {
   Host.SetAutorun = [](bool Enable, bool RunAtStart) { SetAutorun(Enable, RunAtStart); };
   Host.Timer = &Timer;
   Host.HelpCommand = [this] { HelpContents1Execute(); };
+  // The browsers found here and Windows' traces, each with its stored switch.
+  for (const TItem& Item : Catalogue()) {
+    if (Item.Group != TGroup::Browsers && Item.Group != TGroup::Windows) continue;
+    if (Item.Present && !Item.Present()) continue;
+    TItemBox Box;
+    Box.Id = Item.Id;
+    Box.Page = Item.Group == TGroup::Browsers ? 0 : 1;
+    Box.Section = Item.Section ? Item.Section : "";
+    // The browser's name heads its boxes: "Google Chrome: History" shows as "History".
+    const std::string Label = Item.Label;
+    Box.Label = Item.Section && Label.starts_with(std::string(Item.Section) + ": ")
+                    ? Label.substr(std::string(Item.Section).size() + 2)
+                    : Label;
+    Box.Hint = Item.Hint;
+    Box.On = ItemChosen(Item, *Option);
+    if (Item.Admin && !Elevated()) {
+      Box.Locked = true;
+      Box.Why = "Needs an administrator: start Vellumix as an administrator to clear it.";
+    }
+    Host.Items.push_back(std::move(Box));
+  }
   TOptionDlg Dialog(std::move(Host));
   OptionDlg = &Dialog;
   // Also when the dialog failed: forget it, and let the menu and the taskbar

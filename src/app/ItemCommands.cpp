@@ -7,16 +7,41 @@
 #include "catalogue/Catalogue.h"
 #include "win/Shell.h"
 
+#include <algorithm>
+#include <string_view>
 #include <vector>
 
 void TMainForm::ActionClearExecute(int Tag) {
   // The hidden Oicq item has its own ID but the Google Toolbar's tag.
   if (Tag == IDC_OICQUSERLIST) Tag = IDC_GOOGLESEARCHHISTORY;
-  const std::vector<const TItem*> Items = ItemsOfCommand(Tag);
+  ClearItems(ItemsOfCommand(Tag), Tag == IDC_CLEARALL);
+}
+
+void TMainForm::FamilyCommandExecute(int Id) {
+  std::vector<const TItem*> Items;
+  for (const TItem* Item : ItemsOfFamilyCommand(Id))
+    if (ItemOffered(*Item) && (Id < SectionCommandBase || (Option && ItemChosen(*Item, *Option))))
+      Items.push_back(Item);
+  if (Items.empty() && Id >= SectionCommandBase && Idle()) {
+    // A browser's command clears what the options chose for it: say how to choose.
+    const std::vector<const TItem*> Section = ItemsOfFamilyCommand(Id);
+    if (!Section.empty() && Action) {
+      Action->TrimMessages();
+      Action->AddMessage(std::string("Nothing is chosen for ") + Section.front()->Section +
+                             ": choose its items on the Browsers page of the options (F11).",
+                         "");
+      RefreshMemo();
+    }
+    return;
+  }
+  ClearItems(Items, false);
+}
+
+void TMainForm::ClearItems(const std::vector<const TItem*>& Items, bool Confirm) {
   RunBusy([&] {
     if (Closing()) return;
     Action->TrimMessages();
-    if (Tag == IDC_CLEARALL) {
+    if (Confirm) {
       MessageBeep(MB_ICONASTERISK);
       if (OpenConfirmShredAll() != IDYES) {
         if (!Closing()) RefreshMemo();
@@ -33,6 +58,47 @@ void TMainForm::ActionClearExecute(int Tag) {
     }
     if (!Closing()) RefreshMemo();
   });
+}
+
+void TMainForm::BuildFamilyMenus() {
+  HMENU Shred = GetSubMenu(GetMenu(Handle()), 1);
+  if (!Shred) return;
+  struct TFamily {
+    TGroup Group;
+    const char* Caption;
+  };
+  UINT At = 2;  // after Internet and Documents
+  int Section = SectionCommandBase;
+  for (const TFamily& Family : {TFamily{TGroup::Browsers, "&Browsers"}, TFamily{TGroup::Windows, "&Windows"}}) {
+    HMENU Popup = CreatePopupMenu();
+    bool Any = false;
+    if (Family.Group == TGroup::Browsers) {
+      // A command per browser found here: what the options chose for it.
+      for (const std::string& Name : SectionsOf(Family.Group)) {
+        const int Id = Section++;
+        const std::vector<const TItem*> Items = ItemsOfFamilyCommand(Id);
+        if (std::none_of(Items.begin(), Items.end(), [](const TItem* I) { return ItemOffered(*I); })) continue;
+        AppendMenuA(Popup, MF_STRING, Id, Name.c_str());
+        Any = true;
+      }
+      if (!Any) AppendMenuA(Popup, MF_STRING | MF_GRAYED, 0, "No browser found");
+    } else {
+      // A command per item, by section; those that need an administrator show it.
+      const char* Last = nullptr;
+      for (const TItem& Item : Catalogue()) {
+        if (Item.Group != Family.Group || (Item.Present && !Item.Present())) continue;
+        if (Last && Item.Section && std::string_view(Last) != Item.Section) AppendMenuA(Popup, MF_SEPARATOR, 0, nullptr);
+        Last = Item.Section;
+        const bool Offered = ItemOffered(Item);
+        const std::string Text = std::string(Item.Label) + (Offered ? "" : " (administrator)");
+        AppendMenuA(Popup, MF_STRING | (Offered ? 0 : MF_GRAYED), ItemCommand(Item), Text.c_str());
+        Any = true;
+      }
+      Section += static_cast<int>(SectionsOf(Family.Group).size());
+      if (!Any) AppendMenuA(Popup, MF_STRING | MF_GRAYED, 0, "Nothing to clear");
+    }
+    InsertMenuA(Shred, At++, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(Popup), Family.Caption);
+  }
 }
 
 // ---- option toggles

@@ -1,5 +1,7 @@
 #include "app/UMain.h"
 
+#include "catalogue/Catalogue.h"
+
 #include "app/Preview.h"
 #include "resource.h"
 #include "win/Registry.h"
@@ -195,6 +197,7 @@ void TMainForm::FormCreate(const std::string& FirstArg) {
   Option->KeyPath = SettingsKey;
   Option->Load();
   Timer.SetEnabled(ScheduleEnabled());
+  BuildFamilyMenus();
   UpdateMenuChecks();
   // Started with Windows: the start-up run, before the window is first shown.
   if (FirstArg == "run" && ScheduleAtStart()) StartActionExecute();
@@ -457,8 +460,11 @@ void TMainForm::MenuSelect(UINT Item, UINT Flags, HMENU Menu) {
     HMENU Bar = GetMenu(Handle());
     if (Menu == Bar)
       Hint = LoadText(IDS_MENUMODE);
-    else if (Menu == GetSubMenu(Bar, 1))  // Shred: Internet, Documents
-      Hint = LoadText(Item == 0 ? IDS_INTERNETITEMS : IDS_DOCUMENTSITEMS);
+    else if (Menu == GetSubMenu(Bar, 1))  // Shred: Internet, Documents, Browsers, Windows
+      Hint = Item < 2 ? LoadText(Item == 0 ? IDS_INTERNETITEMS : IDS_DOCUMENTSITEMS)
+                      : Item == 2 ? "Browsers' items" : "Windows' items";
+  } else if (Item >= ItemCommandBase && Item < FamilyCommandEnd) {
+    Hint = FamilyCommandHint(static_cast<int>(Item));
   } else if (!(Flags & MF_SEPARATOR)) {
     Hint = LoadText(Item);
   }
@@ -522,6 +528,8 @@ void TMainForm::Command(int Id) {
     case IDC_ABOUT:
       mnuAboutClick();
       break;
+    default:
+      if (Id >= ItemCommandBase && Id < FamilyCommandEnd) FamilyCommandExecute(Id);
   }
 }
 

@@ -83,6 +83,9 @@ public:
   // An item command of the Shred menu, by its tag (101-106, 201-209, 301):
   // its items are cleared whatever the settings say.
   void ActionClearExecute(int Tag);
+  // The Browsers and Windows sub-menus' commands: an item, or a browser's
+  // chosen items.
+  void FamilyCommandExecute(int Id);
   // An option toggle of the Options menu, by its tag (1001-1004, 1010): the
   // switch and its check mark flip, and the settings are saved.
   void mnuOptionExecute(int Tag);
@@ -228,6 +231,10 @@ private:
   // item with neither is planned and cleaned at once (ClearPlanned).
   void ClearItem(const TItem& Item);
   void ClearPlanned(const TItem& Item);
+  // Clears Items as an item command does, after the question when Confirm.
+  void ClearItems(const std::vector<const TItem*>& Items, bool Confirm);
+  // The Browsers and Windows sub-menus of the Shred menu, from the catalogue.
+  void BuildFamilyMenus();
   // Runs Work on a worker with COM initialised, the window answering and the
   // status line following SweepProgress meanwhile.
   void CleanOnWorker(const std::function<void()>& Work);

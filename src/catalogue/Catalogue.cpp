@@ -316,12 +316,51 @@ std::vector<const TItem*> ItemsOfCommand(int Tag) {
   return Chosen;
 }
 
-bool StoredItemSwitch(std::string_view Id) {
-  DWORD Value = 0, Size = sizeof Value;
-  const std::wstring Name = Widen(Id);
-  return RegGetValueW(HKEY_CURRENT_USER, L"Software\\Vellumix\\Items", Name.c_str(), RRF_RT_REG_DWORD, nullptr,
-                      &Value, &Size) == ERROR_SUCCESS &&
-         Value != 0;
+int ItemCommand(const TItem& Item) {
+  return ItemCommandBase + static_cast<int>(&Item - AllItems().data());
+}
+
+std::vector<std::string> SectionsOf(TGroup Group) {
+  std::vector<std::string> Sections;
+  for (const TItem& Item : AllItems())
+    if (Item.Group == Group && Item.Section &&
+        std::find(Sections.begin(), Sections.end(), Item.Section) == Sections.end())
+      Sections.push_back(Item.Section);
+  return Sections;
+}
+
+namespace {
+
+// A section's command number counts the sections of every group in turn.
+std::string SectionOfCommand(int Id) {
+  int Index = Id - SectionCommandBase;
+  for (TGroup Group : {TGroup::Browsers, TGroup::Windows}) {
+    const std::vector<std::string> Sections = SectionsOf(Group);
+    if (Index < static_cast<int>(Sections.size())) return Sections[Index];
+    Index -= static_cast<int>(Sections.size());
+  }
+  return {};
+}
+
+}  // namespace
+
+std::vector<const TItem*> ItemsOfFamilyCommand(int Id) {
+  std::vector<const TItem*> Items;
+  const std::vector<TItem>& All = AllItems();
+  if (Id >= ItemCommandBase && Id - ItemCommandBase < static_cast<int>(All.size())) {
+    Items.push_back(&All[Id - ItemCommandBase]);
+  } else if (Id >= SectionCommandBase && Id < FamilyCommandEnd) {
+    const std::string Section = SectionOfCommand(Id);
+    for (const TItem& Item : All)
+      if (!Section.empty() && Item.Section && Section == Item.Section) Items.push_back(&Item);
+  }
+  return Items;
+}
+
+std::string FamilyCommandHint(int Id) {
+  if (Id >= SectionCommandBase) return "Clear what is chosen for " + SectionOfCommand(Id) + " in the options";
+  const std::vector<const TItem*> Items = ItemsOfFamilyCommand(Id);
+  return Items.empty() ? std::string() : Items.front()->Hint;
 }
 
 bool ItemChosen(const TItem& Item, const TOption& Option) {

@@ -7,6 +7,7 @@
 #include "engine/Progress.h"
 #include "engine/Tally.h"
 #include "engine/TreePlan.h"
+#include "settings/ItemSwitch.h"
 #include "settings/Option.h"
 
 #include <windows.h>
@@ -110,10 +111,16 @@ std::span<const TItem> Catalogue();
 const TItem* FindItem(std::string_view Id);
 // The items of an item command's tag, in order; empty for no command.
 std::vector<const TItem*> ItemsOfCommand(int Tag);
-// The switch of an item that has no setting of its own: the DWORD named after
-// its id under HKEY_CURRENT_USER\Software\Vellumix\Items; absent (or not a
-// DWORD) is off.
-bool StoredItemSwitch(std::string_view Id);
+// The commands of the family sub-menus of the Shred menu: one per item
+// (Windows), one per section (a browser: its chosen items).
+constexpr int ItemCommandBase = 5000, SectionCommandBase = 5800, FamilyCommandEnd = 5900;
+int ItemCommand(const TItem& Item);
+// The sections of a group, in catalogue order, each once.
+std::vector<std::string> SectionsOf(TGroup Group);
+// The items of a family command: its item, or its section's items.
+std::vector<const TItem*> ItemsOfFamilyCommand(int Id);
+// The hint a family command shows in the status line.
+std::string FamilyCommandHint(int Id);
 bool ItemChosen(const TItem& Item, const TOption& Option);
 // The items a Shred run would clear with these settings, in the run's order:
 // the early ones, then the rest.

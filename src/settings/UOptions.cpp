@@ -2,15 +2,18 @@
 
 #include "base/DateTime.h"
 #include "base/Schedule.h"
+#include "settings/ItemSwitch.h"
 #include "win/Application.h"
 #include "win/Handle.h"
 #include "win/Icons.h"
 #include "win/Registry.h"
 #include "win/Shell.h"
 #include "win/SystemLibrary.h"
+#include "win/WidePath.h"
 
 #include <uxtheme.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -60,14 +63,16 @@ constexpr char SettingsKey[] = "Software\\Vellumix";
 constexpr char DialogKey[] = "Software\\Vellumix\\TOptionDlg";
 constexpr int Daily = 2;
 
-constexpr int PageTemplates[TOptionDlg::PageCount] = {IDD_OPTINTERNET, IDD_OPTDOCUMENTS,
-                                                      IDD_OPTGENERAL, IDD_OPTSCHEDULE,
+constexpr int PageTemplates[TOptionDlg::PageCount] = {IDD_OPTINTERNET, IDD_OPTDOCUMENTS, IDD_OPTITEMS,
+                                                      IDD_OPTITEMS,    IDD_OPTGENERAL,   IDD_OPTSCHEDULE,
                                                       IDD_OPTBLINDER};
-const char* const TabCaptions[TOptionDlg::PageCount] = {"Internet", "Documents", "General",
-                                                        "Schedule", "Pop-up Blinder"};
-constexpr int TabIcons[TOptionDlg::PageCount] = {IDI_TABINTERNET, IDI_TABDOCUMENTS, IDI_TABGENERAL,
-                                                 IDI_TABSCHEDULE, IDI_TABBLINDER};
-constexpr int BlinderPage = 4;
+const char* const TabCaptions[TOptionDlg::PageCount] = {"Internet", "Documents", "Browsers",      "Windows",
+                                                        "General",  "Schedule",  "Pop-up Blinder"};
+constexpr int TabIcons[TOptionDlg::PageCount] = {IDI_TABINTERNET, IDI_TABDOCUMENTS, IDI_TABBROWSERS, IDI_TABWINDOWS,
+                                                 IDI_TABGENERAL,  IDI_TABSCHEDULE,  IDI_TABBLINDER};
+// What an item page says when it has nothing to offer.
+const char* const EmptyItemPage[2] = {"No browser was found on this computer.",
+                                      "Nothing of Windows' to clear was found on this computer."};
 
 // The pages are child dialogs of the options dialog: their controls report to
 // the page, which hands the report on to the dialog.
@@ -105,7 +110,7 @@ bool DecodeOleDate(const std::vector<std::uint8_t>& Data, double& Value) {
 }
 
 TOptionDlg::TOptionDlg(THost Host) : TDialog(IDD_OPTIONS), FHost(std::move(Host)) {
-  INITCOMMONCONTROLSEX Classes{sizeof Classes, ICC_TAB_CLASSES | ICC_DATE_CLASSES};
+  INITCOMMONCONTROLSEX Classes{sizeof Classes, ICC_TAB_CLASSES | ICC_DATE_CLASSES | ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&Classes);
   CompanionPath = ExeFolder() + "blinder.exe";
 }
@@ -284,11 +289,132 @@ void TOptionDlg::FormCreate() {
     for (const TBoxSwitch& Box : BoxSwitches) SetChecked(Box.Id, O->*Box.Switch);
     O->DelInternetCache = false;
   }
+  FillItemPages();
 
   FEnableBlinder = RegisterWindowMessageA("Enable Blinder");
   FDisableBlinder = RegisterWindowMessageA("Disable Blinder");
   FShowBlinder = RegisterWindowMessageA("Show Blinder");
   FHideBlinder = RegisterWindowMessageA("Hide Blinder");
+}
+
+// ---- the item pages
+
+HWND TOptionDlg::ItemList(int ItemPage) const {
+  return GetDlgItem(FPages[ItemPage == 0 ? BrowsersPage : WindowsPage], IDC_ITEMLIST);
+}
+
+void TOptionDlg::FillItemPages() {
+  for (int ItemPage : {0, 1}) {
+    HWND List = ItemList(ItemPage);
+    SendMessageW(List, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+    RECT Client;
+    GetClientRect(List, &Client);
+    LVCOLUMNW Column{};
+    Column.mask = LVCF_WIDTH;
+    Column.cx = Client.right - GetSystemMetrics(SM_CXVSCROLL);
+    SendMessageW(List, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&Column));
+    // A heading per browser or kind of trace, the boxes below it.
+    SendMessageW(List, LVM_ENABLEGROUPVIEW, TRUE, 0);
+    std::vector<std::string> Sections;
+    int Row = 0;
+    for (std::size_t Index = 0; Index < FHost.Items.size(); ++Index) {
+      const TItemBox& Box = FHost.Items[Index];
+      if (Box.Page != ItemPage) continue;
+      auto Found = std::find(Sections.begin(), Sections.end(), Box.Section);
+      const int Group = static_cast<int>(Found - Sections.begin()) + 1;
+      if (Found == Sections.end()) {
+        Sections.push_back(Box.Section);
+        std::wstring Header = Widen(Box.Section);
+        LVGROUP Heading{};
+        Heading.cbSize = sizeof Heading;
+        Heading.mask = LVGF_HEADER | LVGF_GROUPID;
+        Heading.pszHeader = Header.data();
+        Heading.iGroupId = Group;
+        SendMessageW(List, LVM_INSERTGROUP, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&Heading));
+      }
+      std::wstring Text = Widen(Box.Label);
+      if (Box.Locked) Text += L" (" + Widen(Box.Why.substr(0, Box.Why.find(':'))) + L")";
+      LVITEMW Item{};
+      Item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_GROUPID;
+      Item.iItem = Row++;
+      Item.pszText = Text.data();
+      Item.lParam = static_cast<LPARAM>(Index);
+      Item.iGroupId = Group;
+      const int At = static_cast<int>(SendMessageW(List, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&Item)));
+      FFillingItems = true;
+      ListView_SetCheckState(List, At, Box.On);
+      FFillingItems = false;
+    }
+    if (Row > 0) {
+      ListView_SetItemState(List, 0, LVIS_FOCUSED, LVIS_FOCUSED);
+      ShowItemHint(List);
+    } else {
+      SetWindowTextA(GetDlgItem(GetParent(List), IDC_ITEMHINT), EmptyItemPage[ItemPage]);
+    }
+  }
+}
+
+int TOptionDlg::BoxOfRow(HWND List, int Row) const {
+  LVITEMW Item{};
+  Item.mask = LVIF_PARAM;
+  Item.iItem = Row;
+  if (Row < 0 || !SendMessageW(List, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&Item))) return -1;
+  return static_cast<int>(Item.lParam);
+}
+
+void TOptionDlg::ShowItemHint(HWND List) {
+  int Row = ListView_GetNextItem(List, -1, LVNI_FOCUSED);
+  const int Box = BoxOfRow(List, Row);
+  if (Box < 0) return;
+  const TItemBox& Shown = FHost.Items[Box];
+  SetWindowTextA(GetDlgItem(GetParent(List), IDC_ITEMHINT), (Shown.Locked ? Shown.Why : Shown.Hint).c_str());
+}
+
+bool TOptionDlg::ItemNotify(const NMHDR& Header, INT_PTR& Result) {
+  const auto& Change = reinterpret_cast<const NMLISTVIEW&>(Header);
+  const int Box = BoxOfRow(Header.hwndFrom, Change.iItem);
+  const bool TickChanges = (Change.uChanged & LVIF_STATE) && (Change.uNewState & LVIS_STATEIMAGEMASK) &&
+                           (Change.uNewState & LVIS_STATEIMAGEMASK) != (Change.uOldState & LVIS_STATEIMAGEMASK);
+  switch (Header.code) {
+    case LVN_ITEMCHANGING:
+      // A box the user may not change keeps its tick, whatever clicks it.
+      Result = Box >= 0 && TickChanges && !FFillingItems && FHost.Items[Box].Locked;
+      return true;
+    case LVN_ITEMCHANGED:
+      if (Box >= 0 && TickChanges && !FFillingItems)
+        FHost.Items[Box].On = ListView_GetCheckState(Header.hwndFrom, Change.iItem);
+      if (Change.uNewState & LVIS_FOCUSED) ShowItemHint(Header.hwndFrom);
+      return true;
+    case NM_CUSTOMDRAW: {
+      // The boxes the user may not change read grey.
+      auto& Draw = *reinterpret_cast<NMLVCUSTOMDRAW*>(const_cast<NMHDR*>(&Header));
+      if (Draw.nmcd.dwDrawStage == CDDS_PREPAINT) {
+        Result = CDRF_NOTIFYITEMDRAW;
+      } else if (Draw.nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
+        const int Drawn = BoxOfRow(Header.hwndFrom, static_cast<int>(Draw.nmcd.dwItemSpec));
+        if (Drawn >= 0 && FHost.Items[Drawn].Locked) Draw.clrText = GetSysColor(COLOR_GRAYTEXT);
+        Result = CDRF_DODEFAULT;
+      }
+      return true;
+    }
+  }
+  return false;
+}
+
+bool TOptionDlg::ItemTicked(const std::string& Id) const {
+  for (const TItemBox& Box : FHost.Items)
+    if (Box.Id == Id) return Box.On;
+  return false;
+}
+
+void TOptionDlg::TickItem(const std::string& Id, bool On) {
+  for (int ItemPage : {0, 1}) {
+    HWND List = ItemList(ItemPage);
+    for (int Row = 0, Rows = ListView_GetItemCount(List); Row < Rows; ++Row) {
+      const int Box = BoxOfRow(List, Row);
+      if (Box >= 0 && FHost.Items[Box].Id == Id) ListView_SetCheckState(List, Row, On);
+    }
+  }
 }
 
 // ---- the schedule values
@@ -397,6 +523,8 @@ void TOptionDlg::OKBtnClick() {
   if (!O) return;
   for (const TBoxSwitch& Box : BoxSwitches) O->*Box.Switch = Checked(Box.Id);
   O->DelInternetCache = false;
+  for (const TItemBox& Box : FHost.Items)
+    if (!Box.Locked) StoreItemSwitch(Box.Id, Box.On);
   // Without the sweep the box is greyed and means nothing: the safe value stays.
   if (!O->DelTempFiles) O->KeepTempFiles = true;
   O->Save();
@@ -415,7 +543,7 @@ void TOptionDlg::CloseWith(int Result) {
   Close(Result);
 }
 
-bool TOptionDlg::OnMessage(UINT Msg, WPARAM WParam, LPARAM LParam, INT_PTR&) {
+bool TOptionDlg::OnMessage(UINT Msg, WPARAM WParam, LPARAM LParam, INT_PTR& Result) {
   switch (Msg) {
     case WM_COMMAND: {
       int Id = LOWORD(WParam), Code = HIWORD(WParam);
@@ -444,6 +572,8 @@ bool TOptionDlg::OnMessage(UINT Msg, WPARAM WParam, LPARAM LParam, INT_PTR&) {
       const auto* Header = reinterpret_cast<const NMHDR*>(LParam);
       if (Header->idFrom == IDC_PAGECONTROL && Header->code == TCN_SELCHANGE)
         ShowPage(SelectedTab());
+      else if (Header->idFrom == IDC_ITEMLIST)
+        return ItemNotify(*Header, Result);
       return true;
     }
     case WM_DPICHANGED:

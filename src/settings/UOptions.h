@@ -23,6 +23,20 @@
 #include <string>
 #include <vector>
 
+// A box of the Browsers or Windows page: an item without a setting of its
+// own, whose switch is stored by its id (settings/ItemSwitch.h).
+struct TItemBox {
+  std::string Id;
+  int Page = 0;         // 0: Browsers, 1: Windows
+  std::string Section;  // the heading it stands under: a browser, a kind of trace
+  std::string Label, Hint;
+  bool On = false;
+  // The user may not change it; Why says so instead of the hint ("Needs an
+  // administrator").
+  bool Locked = false;
+  std::string Why;
+};
+
 class TOptionDlg : public TDialog {
 public:
   // What the dialog needs from the main window.
@@ -34,6 +48,8 @@ public:
     TTimer* Timer = nullptr;
     // The main window's help command (Help button, F1).
     std::function<void()> HelpCommand;
+    // The boxes of the Browsers and Windows pages, from the catalogue.
+    std::vector<struct TItemBox> Items;
   };
 
   explicit TOptionDlg(THost Host);
@@ -56,6 +72,11 @@ public:
   HWND Page(int Index) const { return FPages[Index]; }
   HWND ShownPage() const;
 
+  // The boxes of the item pages, by id: ticked, and ticking one as Space does.
+  bool ItemTicked(const std::string& Id) const;
+  void TickItem(const std::string& Id, bool On);
+  HWND ItemList(int ItemPage) const;
+
   // The companion's state announced elsewhere while the dialog is open.
   void BlinderEnabled(bool On) { SetChecked(IDC_CBXACTIVEBLINDER, On); }
 
@@ -72,7 +93,9 @@ public:
   void FormStorageSavePlacement();
   void SaveCbBxScheduleItemindex();
 
-  static constexpr int PageCount = 5;
+  static constexpr int PageCount = 7;
+  // The pages of the tabs, in order.
+  static constexpr int BrowsersPage = 2, WindowsPage = 3, BlinderPage = 6;
 
 protected:
   bool OnInitDialog() override;
@@ -87,12 +110,17 @@ private:
   void LoadTabIcons(int Dpi);
   void Clicked(int Id);
   void CloseWith(int Result);
+  void FillItemPages();
+  void ShowItemHint(HWND List);
+  bool ItemNotify(const NMHDR& Header, INT_PTR& Result);
+  int BoxOfRow(HWND List, int Row) const;
   void Broadcast(UINT Msg) const;
 
   THost FHost;
   HWND FPages[PageCount] = {};
   int FPageOfTab[PageCount] = {};  // the page shown by each tab
   HIMAGELIST FTabIcons = nullptr;
+  bool FFillingItems = false;  // ticks set by the dialog, not the user
   TGdiObject FNotificationPicture;
   UINT FEnableBlinder = 0, FDisableBlinder = 0, FShowBlinder = 0, FHideBlinder = 0;
 };

@@ -84,6 +84,7 @@ protected:
     };
     Host.Timer = &Timer;
     Host.HelpCommand = [this] { ++HelpCount; };
+    Host.Items = Items;
     Dialog = std::make_unique<TOptionDlg>(std::move(Host));
     Dialog->CompanionPath = Companion;
     EXPECT_TRUE(Dialog->Create(nullptr));
@@ -92,6 +93,7 @@ protected:
     PumpDialog(*Dialog);
     return *Dialog;
   }
+  std::vector<TItemBox> Items;  // of the Browsers and Windows pages
   HWND C(int Id) const { return Dialog->Control(Id); }
   bool Ticked(int Id) const { return Dialog->Checked(Id); }
   bool Enabled(int Id) const { return IsWindowEnabled(C(Id)) != FALSE; }
@@ -157,7 +159,7 @@ TEST_F(OptionDlgTest, OpensOnTheInternetTabWithTheSettingsLoaded) {
   EXPECT_STREQ(Caption, "Options Dialog");
   EXPECT_EQ(D.SelectedTab(), 0);
   EXPECT_EQ(D.ShownPage(), D.Page(0));
-  EXPECT_EQ(D.TabCount(), 4);  // no companion: no Blinder tab
+  EXPECT_EQ(D.TabCount(), 6);  // no companion: no Blinder tab
   EXPECT_TRUE(Ticked(IDC_CBXCOOKIE));
   EXPECT_TRUE(Ticked(IDC_CBXVB6));
   EXPECT_TRUE(Ticked(IDC_CBXCDROM));
@@ -319,9 +321,9 @@ TEST_F(OptionDlgTest, TheBlinderTabShowsOnlyWithTheCompanionButOKAlwaysTellsIt) 
     int Tabs;
     std::vector<std::string> Broadcast;
   };
-  for (const TCase& Case : {TCase{false, nullptr, 4, {"Disable Blinder", "Hide Blinder"}},
-                            TCase{false, "True", 4, {"Enable Blinder", "Show Blinder"}},
-                            TCase{true, nullptr, 5, {"Disable Blinder", "Hide Blinder"}}}) {
+  for (const TCase& Case : {TCase{false, nullptr, 6, {"Disable Blinder", "Hide Blinder"}},
+                            TCase{false, "True", 6, {"Enable Blinder", "Show Blinder"}},
+                            TCase{true, nullptr, 7, {"Disable Blinder", "Hide Blinder"}}}) {
     SCOPED_TRACE(Case.Tabs);
     if (Case.StoredActive) {
       TRegistry Reg;
@@ -365,8 +367,8 @@ TEST_F(OptionDlgTest, WithoutTheTemporaryFilesSweepKeepTempFilesIsStoredOn) {
 
 TEST_F(OptionDlgTest, ClearingOnStartUpStartsWithWindowsAndOKRegistersIt) {
   TOptionDlg& D = Open();
-  ChooseTab(3);
-  EXPECT_EQ(D.ShownPage(), D.Page(3));
+  ChooseTab(5);
+  EXPECT_EQ(D.ShownPage(), D.Page(5));
   PressAlt(D, 'u');  // "Clear on Windows start&up"
   EXPECT_TRUE(Ticked(IDC_CBXSCHEDULESTART));
   EXPECT_TRUE(Ticked(IDC_CBXAUTORUN));
@@ -451,7 +453,7 @@ TEST_F(OptionDlgTest, CancelAndEscLeaveEverythingAsItWas) {
     EXPECT_EQ(ScheduleIndex(), 0);
     EXPECT_EQ(PickerTime().wHour, 12);
     EXPECT_EQ(PickerTime().wMinute, 30);
-    ChooseTab(3);
+    ChooseTab(5);
     Click(IDC_CBXSCHEDULE);
     Click(IDC_CBXSCHEDULESTART);
     SendMessageA(C(IDC_CBBXSCHEDULE), CB_SETCURSEL, 2, 0);
@@ -475,7 +477,7 @@ TEST_F(OptionDlgTest, CancelAndEscLeaveEverythingAsItWas) {
 
 TEST_F(OptionDlgTest, TheCloseBoxKeepsTheDialogsOwnValuesOnly) {
   TOptionDlg& D = Open();
-  ChooseTab(3);
+  ChooseTab(5);
   Click(IDC_CBXSCHEDULE);
   ChooseTab(0);
   Click(IDC_CBXCOOKIE);
@@ -535,11 +537,48 @@ TEST_F(OptionDlgTest, UnreadableScheduleValuesFallBackToDaily) {
   EXPECT_EQ(ScheduleIndex(), 2);
 }
 
+TEST_F(OptionDlgTest, ItemPagesTickWhatTheUserMayChangeAndOKStoresIt) {
+  const std::string Admin = "Needs an administrator: start Vellumix as an administrator to clear it.";
+  Items = {{"chrome.cache", 0, "Google Chrome", "Cache", "Delete Chrome's cache", false},
+           {"chrome.history", 0, "Google Chrome", "History", "Delete Chrome's history", true},
+           {"windows.prefetch", 1, "Administrator", "Prefetch", "Delete old prefetch files", false, true, Admin},
+           {"windows.run_history", 1, "Explorer", "Run history", "Delete the Run dialog's commands", false}};
+  TOptionDlg& D = Open();
+  ASSERT_EQ(ListView_GetItemCount(D.ItemList(0)), 2);
+  ASSERT_EQ(ListView_GetItemCount(D.ItemList(1)), 2);
+  EXPECT_TRUE(D.ItemTicked("chrome.history"));
+  D.TickItem("chrome.cache", true);
+  D.TickItem("windows.prefetch", true);
+  EXPECT_TRUE(D.ItemTicked("chrome.cache"));
+  EXPECT_FALSE(D.ItemTicked("windows.prefetch")) << "a box the user may not change";
+  // By the keyboard: the page, its list, Space on each row.
+  ChooseTab(TOptionDlg::WindowsPage);
+  PressKey(D, VK_TAB);
+  ASSERT_EQ(GetFocus(), D.ItemList(1));
+  char Hint[200] = {};
+  GetDlgItemTextA(D.Page(TOptionDlg::WindowsPage), IDC_ITEMHINT, Hint, sizeof Hint);
+  EXPECT_STREQ(Hint, Admin.c_str());
+  PressKey(D, VK_SPACE);
+  EXPECT_FALSE(D.ItemTicked("windows.prefetch"));
+  PressKey(D, VK_DOWN);
+  PressKey(D, VK_SPACE);
+  EXPECT_TRUE(D.ItemTicked("windows.run_history"));
+  GetDlgItemTextA(D.Page(TOptionDlg::WindowsPage), IDC_ITEMHINT, Hint, sizeof Hint);
+  EXPECT_STREQ(Hint, "Delete the Run dialog's commands");
+  SendMessageA(D.Handle(), WM_COMMAND, IDOK, 0);
+  TRegistry Reg;
+  ASSERT_TRUE(Reg.OpenKey("Software\\Vellumix\\Items", false));
+  EXPECT_EQ(Reg.ReadInteger("chrome.cache"), 1u);
+  EXPECT_EQ(Reg.ReadInteger("chrome.history"), 1u);
+  EXPECT_EQ(Reg.ReadInteger("windows.run_history"), 1u);
+  EXPECT_FALSE(Reg.ValueExists("windows.prefetch"));
+}
+
 TEST_F(OptionDlgTest, F1OnEveryTabOpensTheHelp) {
   TTempTree Tree("OptionsHelp");
   TOptionDlg& D = Open(Tree.File("blinder.exe"));
-  ASSERT_EQ(D.TabCount(), 5);
-  for (int Tab = 0; Tab < 5; ++Tab) {
+  ASSERT_EQ(D.TabCount(), 7);
+  for (int Tab = 0; Tab < 7; ++Tab) {
     ChooseTab(Tab);
     PressKey(D, VK_TAB);  // into the page
     ASSERT_TRUE(IsChild(D.Page(Tab), GetFocus())) << Tab;
@@ -547,7 +586,7 @@ TEST_F(OptionDlgTest, F1OnEveryTabOpensTheHelp) {
     EXPECT_EQ(HelpCount, Tab + 1);
   }
   Click(IDC_HELPBTN);
-  EXPECT_EQ(HelpCount, 6);
+  EXPECT_EQ(HelpCount, 8);
   EXPECT_TRUE(D.Handle());  // help leaves the dialog open
 }
 
