@@ -69,7 +69,8 @@ TEST_F(MainFormTest, EveryDropDownShowsItsShortcutsInOneColumnApartFromTheLabels
   TMainForm& F = Create();
   const int Gap = 2 * MenuCharWidth();  // wider than the space between two words
   std::vector<HMENU> Menus = DropDowns(F.Handle());
-  ASSERT_EQ(Menus.size(), 6u);  // File, Shred, Internet, Documents, Options, Help
+  // File, Shred, Internet, Documents, Browsers, Windows, Options, Help
+  ASSERT_EQ(Menus.size(), 8u);
   for (HMENU Menu : Menus) {
     std::set<int> Columns;
     std::string Items;
@@ -84,7 +85,7 @@ TEST_F(MainFormTest, EveryDropDownShowsItsShortcutsInOneColumnApartFromTheLabels
       Columns.insert(Column);
       Items += std::string(Text) + " at " + std::to_string(Column) + "; ";
     }
-    EXPECT_EQ(Columns.size(), 1u) << Items;
+    EXPECT_LE(Columns.size(), 1u) << Items;  // a menu without shortcuts has none
   }
 }
 
@@ -100,6 +101,8 @@ TEST_F(MainFormTest, TheUnderlinedLetterInAnOpenMenuChoosesItsItem) {
   };
   for (TCase C : {TCase{Shred, 'd', MAKELRESULT(1, MNC_EXECUTE)},
                   TCase{Shred, 'I', MAKELRESULT(0, MNC_EXECUTE)},
+                  TCase{Shred, 'b', MAKELRESULT(2, MNC_EXECUTE)},
+                  TCase{Shred, 'W', MAKELRESULT(3, MNC_EXECUTE)},
                   TCase{GetSubMenu(Shred, 1), 'c', MAKELRESULT(7, MNC_EXECUTE)},  // V&C Projects
                   TCase{GetSubMenu(Shred, 0), 'o', MAKELRESULT(2, MNC_EXECUTE)},  // C&ookies
                   TCase{Shred, 'z', 0},
