@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class TOptionDlg : public TDialog {
@@ -74,6 +75,16 @@ public:
 
   static constexpr int PageCount = 5;
 
+  // An administrator's policies (settings/Policy.h): a box of a forced item
+  // shows the forced value, a locked selection keeps every item box as it is,
+  // and the schedule controls set by policy show its values; all of them are
+  // disabled and say "Set by your administrator". The user's own stored values
+  // stay as they were, for when the policy goes.
+  void ApplyPolicies();
+  // The same for one item box: for pages whose boxes are made from the catalogue.
+  void ApplyItemPolicy(int ControlId, std::string_view ItemId);
+  bool SetByPolicy(int ControlId) const;
+
 protected:
   bool OnInitDialog() override;
   bool OnMessage(UINT Msg, WPARAM WParam, LPARAM LParam, INT_PTR& Result) override;
@@ -89,7 +100,24 @@ private:
   void CloseWith(int Result);
   void Broadcast(UINT Msg) const;
 
+  void DisablePolicyControls();
+  void AddPolicyHint(int ControlId);
+  void KeepStoredValue(const std::string& Name);
+  void RestoreKeptValues();
+
+  // A value of the dialog's key as it was before a policy changed its control.
+  struct TKeptValue {
+    std::string Name;
+    bool Present = false;
+    DWORD Type = 0;
+    std::vector<BYTE> Data;
+  };
+
   THost FHost;
+  std::vector<int> FPolicyControls;
+  std::vector<TKeptValue> FKeptValues;
+  HWND FPolicyHints = nullptr;
+  bool FScheduleByPolicy = false;
   HWND FPages[PageCount] = {};
   int FPageOfTab[PageCount] = {};  // the page shown by each tab
   HIMAGELIST FTabIcons = nullptr;

@@ -4,6 +4,7 @@
 
 #include "resource.h"
 #include "support/TestKey.h"
+#include "support/TestPolicies.h"
 
 #include <gtest/gtest.h>
 
@@ -78,6 +79,24 @@ TEST(Catalogue, AStoredSwitchIsOnOnlyAsANonZeroDword) {
   EXPECT_FALSE(StoredItemSwitch("browser.firefox.cache")) << "text is not a switch";
   EXPECT_FALSE(StoredItemSwitch("browser.opera.cache")) << "absent";
   Redirect(false);
+}
+
+// An administrator's policy chooses for the Shred run whatever the user's
+// switch says, and leaves the switch alone.
+TEST(Catalogue, APolicyForcesAnItemOnOrOff) {
+  TTestKey Key;
+  TTestPolicies Policies(Key);
+  Policies.SetDword(HKEY_LOCAL_MACHINE, "Items\\ie.cookies", 0);
+  Policies.SetDword(HKEY_CURRENT_USER, "Items\\system.temp", 1);
+  Policies.SetDword(HKEY_CURRENT_USER, "Items\\ie.cache", 0);
+  Policies.SetDword(HKEY_CURRENT_USER, "LockSelection", 1);  // locks, chooses nothing
+  TOption Option;
+  Option.DelCookie = Option.DelHistory = Option.DelInetTemp = true;
+  EXPECT_EQ(Ids(ChosenItems(Option)), (std::vector<std::string>{"ie.history", "system.temp"}));
+  EXPECT_TRUE(Option.DelCookie);
+  EXPECT_FALSE(Option.DelTempFiles);
+  Policies.SetDword(HKEY_LOCAL_MACHINE, "Items\\ie.cache", 1);
+  EXPECT_TRUE(ItemChosen(*FindItem("ie.cache"), TOption{}));
 }
 
 }  // namespace
