@@ -3,10 +3,14 @@
 #include "catalogue/Catalogue.h"
 
 #include "resource.h"
+#include "support/Fixtures.h"
 #include "support/TestKey.h"
 #include "support/TestPolicies.h"
 
 #include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
 
 #include <set>
 #include <string>
@@ -97,6 +101,18 @@ TEST(Catalogue, APolicyForcesAnItemOnOrOff) {
   EXPECT_FALSE(Option.DelTempFiles);
   Policies.SetDword(HKEY_LOCAL_MACHINE, "Items\\ie.cache", 1);
   EXPECT_TRUE(ItemChosen(*FindItem("ie.cache"), TOption{}));
+}
+
+// Group Policy can set every item: the template has a policy for each id.
+TEST(Catalogue, TheAdministrativeTemplateHasAPolicyForEveryItem) {
+  std::ifstream File(DosPath(VELLUMIX_POLICIES) + "\\Vellumix.admx", std::ios::binary);
+  ASSERT_TRUE(File) << "no template in " << VELLUMIX_POLICIES;
+  std::stringstream Text;
+  Text << File.rdbuf();
+  for (const TItem& Item : Catalogue())
+    EXPECT_NE(Text.str().find(std::string(R"(key="Software\Policies\Vellumix\Items" valueName=")") + Item.Id + '"'),
+              std::string::npos)
+        << Item.Id << " has no policy: add it to installer/policies/write.py";
 }
 
 }  // namespace
