@@ -6,7 +6,7 @@ BUILD=${VELLUMIX_BUILD:-$ROOT/build}
 
 # 64-bit only: some machines here cannot run 32-bit Linux programs at all.
 PACKAGES=(cmake make g++-mingw-w64-x86-64-posix googletest wine wine64 xvfb xdotool
-          fonts-wine fonts-liberation x11-apps imagemagick nsis zip)
+          fonts-wine fonts-liberation x11-apps imagemagick nsis zip msitools wixl)
 
 # The 64-bit loader, called directly: Debian's `wine` wrapper prefers the 32-bit
 # loader whenever its file exists, even where it cannot run.

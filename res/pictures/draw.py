@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Draws the program's pictures: icon, toolbar images, status lights, toolbar
-wallpapers. Plain Python, no libraries: shapes are signed-distance functions,
-anti-aliased by their distance to the pixel centre. Run it after changing a
+wallpapers, the setup's page pictures. Plain Python, no libraries: shapes are
+signed-distance functions, anti-aliased by their distance to the pixel centre. Run it after changing a
 picture and commit what it writes; the build only uses the written files."""
 
 import math
@@ -376,6 +376,36 @@ def notification_area(path, xp):
     write_bmp(path, c, (0, 0, 0))
 
 
+def blit(dst, src, x0, y0):
+    """Lays a drawn picture over a canvas, its top left corner at pixel (x0, y0)."""
+    for j, row in enumerate(src.px):
+        for i, (r, g, b, a) in enumerate(row):
+            R, G, B, A = dst.px[y0 + j][x0 + i]
+            dst.px[y0 + j][x0 + i] = (r + R * (1 - a), g + G * (1 - a), b + B * (1 - a), a + A * (1 - a))
+
+
+def installer_side(path):
+    """The setup's welcome and finish pages: 164 x 314, the program's blue with
+    its picture, strips falling below it as from the shredder."""
+    c = Canvas(164, 314)
+    c.fill(rect(0, 0, 164, 314), vgrad(0, rgb("3F8EDB"), 314, rgb("173F8A")))
+    c.fill(circle(82, 100, 74), radial(82, 100, 74, rgb("FFFFFF"), rgb("3F8EDB")), 0.18)
+    for k in range(7):
+        x = 24 + k * 17
+        top = 176 + (k % 3) * 6
+        c.fill(rect(x, top, x + 9, top + 60 + (k * 37) % 70, 3), solid(rgb("FFFFFF")), 0.10 + 0.03 * (k % 3))
+    blit(c, picture(app_icon, 112, 32), 26, 44)
+    write_bmp(path, c, (1, 1, 1))
+
+
+def installer_header(path):
+    """The setup's page header: 150 x 57 on the header's white, the picture at the right."""
+    c = Canvas(150, 57)
+    c.fill(rect(0, 0, 150, 57), solid(rgb("FFFFFF")))
+    blit(c, picture(app_icon, 48, 32), 96, 4)
+    write_bmp(path, c, (1, 1, 1))
+
+
 # The toolbar's 32-pixel pictures and the tabs' 16-pixel ones, also at 125, 150
 # and 200 per cent (and the tabs at 250 and 300): the program takes the drawn
 # size nearest below what the window's DPI asks for rather than stretching one.
@@ -398,6 +428,8 @@ def main():
         write_ico(os.path.join(HERE, name + ".ico"), [picture(draw, s, 32) for s in TAB_SIZES])
     notification_area(os.path.join(HERE, "na_xp.bmp"), True)
     notification_area(os.path.join(HERE, "na_98.bmp"), False)
+    installer_side(os.path.join(HERE, "installer-side.bmp"))
+    installer_header(os.path.join(HERE, "installer-header.bmp"))
     skins = os.path.join(HERE, "..", "skins")
     os.makedirs(skins, exist_ok=True)
     wallpaper(os.path.join(skins, "winxp1.bmp"), rgb("D8E6FA"), rgb("A9C6F0"), rgb("7FA6DE"))

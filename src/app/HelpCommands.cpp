@@ -4,6 +4,7 @@
 #include "app/UMain.h"
 
 #include "catalogue/Catalogue.h"
+#include "settings/Policy.h"
 
 #include "actions/ActionUnit.h"
 #include "base/WebPages.h"
@@ -48,7 +49,11 @@ void TMainForm::OptionActionExecute() {
                     : Label;
     Box.Hint = Item.Hint;
     Box.On = ItemChosen(Item, *Option);
-    if (Item.Admin && !Elevated()) {
+    if (ItemPolicy(Item.Id) != TPolicy::NotSet || SelectionLocked()) {
+      // The user's own switch stays stored for when the policy goes.
+      Box.Locked = true;
+      Box.Why = "Set by your administrator";
+    } else if (Item.Admin && !Elevated()) {
       Box.Locked = true;
       Box.Why = "Needs an administrator: start Vellumix as an administrator to clear it.";
     }

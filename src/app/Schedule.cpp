@@ -2,6 +2,8 @@
 // ends the session, as chosen on the options dialog's schedule page.
 #include "app/UMain.h"
 
+#include "base/DateTime.h"
+#include "settings/Policy.h"
 #include "settings/UOptions.h"
 #include "win/Registry.h"
 
@@ -27,11 +29,20 @@ bool TMainForm::StoredDialogBox(const char* Name) {
   return Reg.OpenKeyReadOnly(DialogKey) && Reg.ReadString(Name).value_or("") == "True";
 }
 
-bool TMainForm::ScheduleEnabled() { return StoredDialogBox("CBxSchedule_Checked"); }
-bool TMainForm::ScheduleAtShutdown() { return StoredDialogBox("CBxScheduleShut_Checked"); }
-bool TMainForm::ScheduleAtStart() { return StoredDialogBox("CBxScheduleStart_Checked"); }
+// Each value: an administrator's policy when there is one, else what the
+// options dialog stored.
+bool TMainForm::ScheduleEnabled() {
+  return PolicyScheduleEnabled().value_or(StoredDialogBox("CBxSchedule_Checked"));
+}
+bool TMainForm::ScheduleAtShutdown() {
+  return PolicyScheduleAtShutdown().value_or(StoredDialogBox("CBxScheduleShut_Checked"));
+}
+bool TMainForm::ScheduleAtStart() {
+  return PolicyScheduleAtStart().value_or(StoredDialogBox("CBxScheduleStart_Checked"));
+}
 
 int TMainForm::ScheduleKind() {
+  if (auto Kind = PolicyScheduleKind()) return *Kind;
   TRegistry Reg(HKEY_CURRENT_USER);
   if (!Reg.OpenKeyReadOnly(DialogKey)) return skDaily;
   auto Index = Reg.ReadInteger("ScheduleItemindex");
@@ -39,6 +50,7 @@ int TMainForm::ScheduleKind() {
 }
 
 std::optional<TDateTime> TMainForm::ScheduleTime() {
+  if (auto Time = PolicyScheduleTime()) return EncodeTime(Time->Hour, Time->Minute, 0);
   TRegistry Reg(HKEY_CURRENT_USER);
   if (!Reg.OpenKeyReadOnly(DialogKey)) return std::nullopt;
   auto Data = Reg.ReadBinary("DateTimePicker_Time");

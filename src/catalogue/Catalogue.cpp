@@ -5,6 +5,7 @@
 #include "engine/FolderGuard.h"
 #include "iecache/IECache.h"
 #include "resource.h"
+#include "settings/Policy.h"
 #include "win/Handle.h"
 #include "win/Shell.h"
 #include "win/WidePath.h"
@@ -364,6 +365,13 @@ std::string FamilyCommandHint(int Id) {
 }
 
 bool ItemChosen(const TItem& Item, const TOption& Option) {
+  // An administrator's policy wins over the user's switch, which stays as the
+  // user left it for when the policy goes.
+  switch (ItemPolicy(Item.Id)) {
+    case TPolicy::ForcedOn: return true;
+    case TPolicy::ForcedOff: return false;
+    case TPolicy::NotSet: break;
+  }
   return Item.Switch ? Option.*Item.Switch : StoredItemSwitch(Item.Id);
 }
 

@@ -3,6 +3,7 @@
 #include "base/DateTime.h"
 #include "base/Schedule.h"
 #include "settings/ItemSwitch.h"
+#include "settings/Policy.h"
 #include "win/Application.h"
 #include "win/Handle.h"
 #include "win/Icons.h"
@@ -45,6 +46,30 @@ constexpr TBoxSwitch BoxSwitches[] = {
     {IDC_CBXKEEPTEMPFILES, &TOption::KeepTempFiles},
     {IDC_CBXRECYCLE, &TOption::EmptyRecycleBin},
 };
+
+// The item boxes and the catalogue's ids of their items, for the policies.
+// (The catalogue lies above the settings and cannot be asked from here.)
+struct TBoxItem {
+  int Id;
+  const char* Item;
+};
+constexpr TBoxItem BoxItems[] = {
+    {IDC_CBXINTERNETTEMP, "ie.cache"},
+    {IDC_CBXHISTRORY, "ie.history"},
+    {IDC_CBXCOOKIE, "ie.cookies"},
+    {IDC_CBXADDRESS, "ie.typed_urls"},
+    {IDC_CBXGOOGLEHISTORY, "toolbar.search_history"},
+    {IDC_CBXRECENTDOC, "shell.recent_docs"},
+    {IDC_CBXMSMEDIAPLY, "wmp.recent"},
+    {IDC_CBXREALPLY, "realplayer.recent"},
+    {IDC_CBXDELPHI5, "delphi.recent"},
+    {IDC_CBXVB6, "vb.recent"},
+    {IDC_CBXVC6, "vc.recent"},
+    {IDC_CBXRECYCLE, "system.recycle_bin"},
+    {IDC_CBXTEMPFILES, "system.temp"},
+};
+
+constexpr char PolicyHint[] = "Set by your administrator";
 
 // The tab control's own background behind a page, where visual styles are in
 // use. uxtheme.dll is loaded from the system folder when first needed: it is
@@ -163,6 +188,8 @@ bool TOptionDlg::OnInitDialog() {
   FormCreate();
   // The dialog is about to be shown: the form-state store restores.
   FormStorage.Restore();
+  // After the stored values: a policy's value is the one shown.
+  ApplyPolicies();
   return true;  // the focus goes to the tabs
 }
 
@@ -447,7 +474,10 @@ void TOptionDlg::FormStorageRestorePlacement() {
   if (!Read) SendMessageA(Schedule, CB_SETCURSEL, Daily, 0);
 }
 
-void TOptionDlg::FormStorageSavePlacement() { SaveCbBxScheduleItemindex(); }
+void TOptionDlg::FormStorageSavePlacement() {
+  SaveCbBxScheduleItemindex();
+  RestoreKeptValues();
+}
 
 void TOptionDlg::SaveCbBxScheduleItemindex() {
   try {
@@ -478,6 +508,7 @@ void TOptionDlg::Clicked(int Id) {
       CBxScheduleStartClick();
       break;
   }
+  DisablePolicyControls();  // the handlers above enable what their box governs
 }
 
 void TOptionDlg::CbxTempfilesClick() {
@@ -498,11 +529,130 @@ void TOptionDlg::CbBxScheduleChange() {
   bool IsDaily = SendMessageA(Control(IDC_CBBXSCHEDULE), CB_GETCURSEL, 0, 0) == Daily;
   EnableWindow(Control(IDC_DATETIMEPICKER), IsDaily);
   EnableWindow(Control(IDC_LBLSTARTTIME), IsDaily);
+  DisablePolicyControls();
 }
 
 void TOptionDlg::CBxScheduleStartClick() {
   // A Shred run at start-up needs the program to start with Windows.
   if (Checked(IDC_CBXSCHEDULESTART)) SetChecked(IDC_CBXAUTORUN, true);
+}
+
+// ---- policies
+
+void TOptionDlg::ApplyPolicies() {
+  for (const TBoxItem& Box : BoxItems) ApplyItemPolicy(Box.Id, Box.Item);
+
+  // The schedule page. The boxes are ticked without their click handlers: a
+  // forced run at start-up does not tick start-with-Windows for the user.
+  const auto ForceBox = [this](int Id, std::optional<bool> Value, const char* Stored) {
+    if (!Value) return;
+    KeepStoredValue(Stored);
+    SendMessageA(Control(Id), BM_SETCHECK, *Value ? BST_CHECKED : BST_UNCHECKED, 0);
+    AddPolicyHint(Id);
+  };
+  if (!SchedulePolicySet()) return;
+  FScheduleByPolicy = true;
+  ForceBox(IDC_CBXSCHEDULE, PolicyScheduleEnabled(), "CBxSchedule_Checked");
+  ForceBox(IDC_CBXSCHEDULESTART, PolicyScheduleAtStart(), "CBxScheduleStart_Checked");
+  ForceBox(IDC_CBXSCHEDULESHUT, PolicyScheduleAtShutdown(), "CBxScheduleShut_Checked");
+  if (const auto Kind = PolicyScheduleKind()) {
+    KeepStoredValue("ScheduleItemindex");
+    SendMessageA(Control(IDC_CBBXSCHEDULE), CB_SETCURSEL, *Kind, 0);
+    AddPolicyHint(IDC_CBBXSCHEDULE);
+  }
+  if (const auto Time = PolicyScheduleTime()) {
+    KeepStoredValue("DateTimePicker_Time");
+    HWND Picker = Control(IDC_DATETIMEPICKER);
+    SYSTEMTIME Value = PickerTime(Picker);
+    Value.wHour = static_cast<WORD>(Time->Hour);
+    Value.wMinute = static_cast<WORD>(Time->Minute);
+    Value.wSecond = Value.wMilliseconds = 0;
+    SetPickerTime(Picker, Value);
+    AddPolicyHint(IDC_DATETIMEPICKER);
+  }
+  CBxScheduleClick();
+  if (Checked(IDC_CBXSCHEDULE)) CbBxScheduleChange();
+  DisablePolicyControls();
+}
+
+void TOptionDlg::ApplyItemPolicy(int ControlId, std::string_view ItemId) {
+  const TPolicy Policy = ItemPolicy(ItemId);
+  if (Policy == TPolicy::NotSet && !SelectionLocked()) return;
+  if (ControlId == IDC_CBXTEMPFILES) KeepStoredValue("CbxTempfiles_Enabled");
+  if (Policy != TPolicy::NotSet) SetChecked(ControlId, Policy == TPolicy::ForcedOn);
+  AddPolicyHint(ControlId);
+  DisablePolicyControls();
+}
+
+bool TOptionDlg::SetByPolicy(int ControlId) const {
+  return std::find(FPolicyControls.begin(), FPolicyControls.end(), ControlId) != FPolicyControls.end();
+}
+
+void TOptionDlg::DisablePolicyControls() {
+  for (int Id : FPolicyControls) EnableWindow(Control(Id), FALSE);
+}
+
+// A disabled control gets no mouse messages (its page does), so the hint is
+// a tool of the page, over the control's rectangle.
+void TOptionDlg::AddPolicyHint(int ControlId) {
+  if (SetByPolicy(ControlId)) return;
+  FPolicyControls.push_back(ControlId);
+  HWND Box = Control(ControlId);
+  if (!Box) return;
+  if (!FPolicyHints)
+    FPolicyHints = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr,
+                                   GetModuleHandleA(nullptr), nullptr);
+  TTTOOLINFOA Tool{sizeof Tool};
+  Tool.uFlags = TTF_SUBCLASS;
+  Tool.hwnd = GetParent(Box);
+  Tool.uId = static_cast<UINT_PTR>(ControlId);
+  GetWindowRect(Box, &Tool.rect);
+  MapWindowPoints(nullptr, Tool.hwnd, reinterpret_cast<POINT*>(&Tool.rect), 2);
+  Tool.lpszText = const_cast<char*>(PolicyHint);
+  SendMessageA(FPolicyHints, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&Tool));
+}
+
+void TOptionDlg::KeepStoredValue(const std::string& Name) {
+  for (const TKeptValue& Kept : FKeptValues)
+    if (Kept.Name == Name) return;
+  TKeptValue Kept;
+  Kept.Name = Name;
+  TRegKey Key;
+  DWORD Size = 0;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, DialogKey, 0, KEY_QUERY_VALUE, Key.put()) == ERROR_SUCCESS &&
+      RegQueryValueExA(Key.get(), Name.c_str(), nullptr, &Kept.Type, nullptr, &Size) == ERROR_SUCCESS) {
+    Kept.Data.resize(Size);
+    Kept.Present = RegQueryValueExA(Key.get(), Name.c_str(), nullptr, &Kept.Type, Kept.Data.data(), &Size) ==
+                   ERROR_SUCCESS;
+    Kept.Data.resize(Size);
+  }
+  FKeptValues.push_back(std::move(Kept));
+}
+
+// After the form-state store saved what the controls show: the values a
+// policy changed go back to what the user had stored.
+void TOptionDlg::RestoreKeptValues() {
+  if (FKeptValues.empty()) return;
+  TRegKey Key;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, DialogKey, 0, KEY_SET_VALUE, Key.put()) != ERROR_SUCCESS) return;
+  for (const TKeptValue& Kept : FKeptValues) {
+    if (Kept.Present)
+      RegSetValueExA(Key.get(), Kept.Name.c_str(), 0, Kept.Type, Kept.Data.data(), static_cast<DWORD>(Kept.Data.size()));
+    else
+      RegDeleteValueA(Key.get(), Kept.Name.c_str());
+  }
+  if (!FScheduleByPolicy) return;
+  // The stored enabled states, as the page's rules make them from the user's
+  // own schedule values rather than from what the policy showed.
+  TRegistry Reg(HKEY_CURRENT_USER);
+  if (!Reg.OpenKey(DialogKey, false)) return;
+  const bool On = Reg.ReadString("CBxSchedule_Checked").value_or("") == "True";
+  const bool Timed = On && Reg.ReadInteger("ScheduleItemindex").value_or(Daily) == static_cast<std::uint32_t>(Daily);
+  Reg.WriteString("Label1_Enabled", On ? "True" : "False");
+  Reg.WriteString("CbBxSchedule_Enabled", On ? "True" : "False");
+  Reg.WriteString("LblStartTime_Enabled", Timed ? "True" : "False");
+  Reg.WriteString("DateTimePicker_Enabled", Timed ? "True" : "False");
 }
 
 // ---- closing
@@ -521,7 +671,9 @@ void TOptionDlg::OKBtnClick() {
 
   TOption* O = FHost.Option;
   if (!O) return;
-  for (const TBoxSwitch& Box : BoxSwitches) O->*Box.Switch = Checked(Box.Id);
+  // A box set by policy shows the administrator's value: the user's stays.
+  for (const TBoxSwitch& Box : BoxSwitches)
+    if (!SetByPolicy(Box.Id)) O->*Box.Switch = Checked(Box.Id);
   O->DelInternetCache = false;
   for (const TItemBox& Box : FHost.Items)
     if (!Box.Locked) StoreItemSwitch(Box.Id, Box.On);

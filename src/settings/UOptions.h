@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // A box of the Browsers or Windows page: an item without a setting of its
@@ -97,6 +98,16 @@ public:
   // The pages of the tabs, in order.
   static constexpr int BrowsersPage = 2, WindowsPage = 3, BlinderPage = 6;
 
+  // An administrator's policies (settings/Policy.h): a box of a forced item
+  // shows the forced value, a locked selection keeps every item box as it is,
+  // and the schedule controls set by policy show its values; all of them are
+  // disabled and say "Set by your administrator". The user's own stored values
+  // stay as they were, for when the policy goes.
+  void ApplyPolicies();
+  // The same for one item box: for pages whose boxes are made from the catalogue.
+  void ApplyItemPolicy(int ControlId, std::string_view ItemId);
+  bool SetByPolicy(int ControlId) const;
+
 protected:
   bool OnInitDialog() override;
   bool OnMessage(UINT Msg, WPARAM WParam, LPARAM LParam, INT_PTR& Result) override;
@@ -116,7 +127,24 @@ private:
   int BoxOfRow(HWND List, int Row) const;
   void Broadcast(UINT Msg) const;
 
+  void DisablePolicyControls();
+  void AddPolicyHint(int ControlId);
+  void KeepStoredValue(const std::string& Name);
+  void RestoreKeptValues();
+
+  // A value of the dialog's key as it was before a policy changed its control.
+  struct TKeptValue {
+    std::string Name;
+    bool Present = false;
+    DWORD Type = 0;
+    std::vector<BYTE> Data;
+  };
+
   THost FHost;
+  std::vector<int> FPolicyControls;
+  std::vector<TKeptValue> FKeptValues;
+  HWND FPolicyHints = nullptr;
+  bool FScheduleByPolicy = false;
   HWND FPages[PageCount] = {};
   int FPageOfTab[PageCount] = {};  // the page shown by each tab
   HIMAGELIST FTabIcons = nullptr;

@@ -3,9 +3,14 @@
 #include "catalogue/Catalogue.h"
 
 #include "resource.h"
+#include "support/Fixtures.h"
 #include "support/TestKey.h"
+#include "support/TestPolicies.h"
 
 #include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
 
 #include <set>
 #include <string>
@@ -66,18 +71,48 @@ TEST(Catalogue, AStoredSwitchIsOnOnlyAsANonZeroDword) {
     if (Root) RegCloseKey(Root);
   };
   Redirect(true);
-  EXPECT_FALSE(StoredItemSwitch("browser.chrome.cache")) << "no key";
+  EXPECT_FALSE(StoredItemSwitch("chrome.cache")) << "no key";
   Redirect(false);
   const std::string Items = "Software\\Vellumix\\Items";
-  Key.SetDword("browser.chrome.cache", 1, Items);
-  Key.SetDword("browser.edge.cache", 0, Items);
-  Key.SetString("browser.firefox.cache", "1", Items);
+  Key.SetDword("chrome.cache", 1, Items);
+  Key.SetDword("edge.cache", 0, Items);
+  Key.SetString("firefox.cache", "1", Items);
   Redirect(true);
-  EXPECT_TRUE(StoredItemSwitch("browser.chrome.cache"));
-  EXPECT_FALSE(StoredItemSwitch("browser.edge.cache"));
-  EXPECT_FALSE(StoredItemSwitch("browser.firefox.cache")) << "text is not a switch";
-  EXPECT_FALSE(StoredItemSwitch("browser.opera.cache")) << "absent";
+  EXPECT_TRUE(StoredItemSwitch("chrome.cache"));
+  EXPECT_FALSE(StoredItemSwitch("edge.cache"));
+  EXPECT_FALSE(StoredItemSwitch("firefox.cache")) << "text is not a switch";
+  EXPECT_FALSE(StoredItemSwitch("opera.cache")) << "absent";
   Redirect(false);
+}
+
+// An administrator's policy chooses for the Shred run whatever the user's
+// switch says, and leaves the switch alone.
+TEST(Catalogue, APolicyForcesAnItemOnOrOff) {
+  TTestKey Key;
+  TTestPolicies Policies(Key);
+  Policies.SetDword(HKEY_LOCAL_MACHINE, "Items\\ie.cookies", 0);
+  Policies.SetDword(HKEY_CURRENT_USER, "Items\\system.temp", 1);
+  Policies.SetDword(HKEY_CURRENT_USER, "Items\\ie.cache", 0);
+  Policies.SetDword(HKEY_CURRENT_USER, "LockSelection", 1);  // locks, chooses nothing
+  TOption Option;
+  Option.DelCookie = Option.DelHistory = Option.DelInetTemp = true;
+  EXPECT_EQ(Ids(ChosenItems(Option)), (std::vector<std::string>{"ie.history", "system.temp"}));
+  EXPECT_TRUE(Option.DelCookie);
+  EXPECT_FALSE(Option.DelTempFiles);
+  Policies.SetDword(HKEY_LOCAL_MACHINE, "Items\\ie.cache", 1);
+  EXPECT_TRUE(ItemChosen(*FindItem("ie.cache"), TOption{}));
+}
+
+// Group Policy can set every item: the template has a policy for each id.
+TEST(Catalogue, TheAdministrativeTemplateHasAPolicyForEveryItem) {
+  std::ifstream File(DosPath(VELLUMIX_POLICIES) + "\\Vellumix.admx", std::ios::binary);
+  ASSERT_TRUE(File) << "no template in " << VELLUMIX_POLICIES;
+  std::stringstream Text;
+  Text << File.rdbuf();
+  for (const TItem& Item : Catalogue())
+    EXPECT_NE(Text.str().find(std::string(R"(key="Software\Policies\Vellumix\Items" valueName=")") + Item.Id + '"'),
+              std::string::npos)
+        << Item.Id << " has no policy: add it to installer/policies/write.py";
 }
 
 }  // namespace

@@ -171,4 +171,31 @@ TEST_F(Installer, PerUserInstallStaysWithTheUser) {
   EXPECT_FALSE(TRegistry().KeyExists(UninstallKey));
 }
 
+// Per machine, only below Program Files, whose permissions keep standard users
+// from replacing what administrators start: an update of a copy that an older
+// setup put elsewhere is refused. (Silent, /D is not used: the setup chooses
+// the folder by its mode. Setting a folder's permissions instead could not be
+// checked here: Wine's icacls changes nothing.)
+TEST_F(Installer, PerMachineGoesOnlyBelowProgramFiles) {
+  const std::string Elsewhere = "C:\\VellumixElsewhere";
+  {
+    TRegistry Entry(HKEY_LOCAL_MACHINE);
+    ASSERT_TRUE(Entry.OpenKey(UninstallKey, true));
+    Entry.WriteString("InstallLocation", Elsewhere);
+  }
+  {
+    TProgram Install(Setup, "/S /AllUsers");
+    ASSERT_TRUE(Install.WaitExit(std::chrono::seconds(60)));
+    EXPECT_NE(Install.ExitCode(), 0u);
+  }
+  EXPECT_FALSE(Exists(Elsewhere + "\\vellumix.exe"));
+  EXPECT_FALSE(Exists(Dir + "vellumix.exe"));
+  TRegistry Entry(HKEY_LOCAL_MACHINE);
+  ASSERT_TRUE(Entry.OpenKey(UninstallKey, false));
+  EXPECT_FALSE(Entry.ValueExists("DisplayName"));
+  Entry.CloseKey();
+  EXPECT_TRUE(Entry.DeleteKey(UninstallKey));
+  RemoveDirectoryA(Elsewhere.c_str());
+}
+
 }  // namespace

@@ -6,6 +6,7 @@
 #include "settings/DialogDriver.h"
 #include "support/TempTree.h"
 #include "support/TestKey.h"
+#include "support/TestPolicies.h"
 #include "win/Registry.h"
 #include "win/Shell.h"
 
@@ -17,6 +18,7 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <set>
 #include <optional>
 #include <memory>
 #include <vector>
@@ -588,6 +590,137 @@ TEST_F(OptionDlgTest, F1OnEveryTabOpensTheHelp) {
   Click(IDC_HELPBTN);
   EXPECT_EQ(HelpCount, 8);
   EXPECT_TRUE(D.Handle());  // help leaves the dialog open
+}
+
+// ---- an administrator's policies
+
+constexpr int ItemBoxes[] = {IDC_CBXINTERNETTEMP, IDC_CBXHISTRORY, IDC_CBXCOOKIE, IDC_CBXADDRESS,
+                             IDC_CBXGOOGLEHISTORY, IDC_CBXRECENTDOC, IDC_CBXMSMEDIAPLY, IDC_CBXREALPLY,
+                             IDC_CBXDELPHI5, IDC_CBXVB6, IDC_CBXVC6, IDC_CBXRECYCLE, IDC_CBXTEMPFILES};
+
+// The controls that the dialog's hint window says are set by the administrator.
+std::set<int> AdministratorHints(HWND Dialog) {
+  std::set<int> Ids;
+  HWND Hints = nullptr;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND Window, LPARAM Found) {
+        char Class[64] = {};
+        GetClassNameA(Window, Class, sizeof Class);
+        if (lstrcmpiA(Class, TOOLTIPS_CLASSA) != 0) return TRUE;
+        *reinterpret_cast<HWND*>(Found) = Window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&Hints));
+  if (!Hints || GetWindow(Hints, GW_OWNER) != Dialog) return Ids;
+  const auto Count = SendMessageA(Hints, TTM_GETTOOLCOUNT, 0, 0);
+  for (WPARAM I = 0; I < static_cast<WPARAM>(Count); ++I) {
+    char Text[80] = {};
+    TTTOOLINFOA Tool{sizeof Tool};
+    Tool.lpszText = Text;
+    if (SendMessageA(Hints, TTM_ENUMTOOLSA, I, reinterpret_cast<LPARAM>(&Tool)) &&
+        std::string(Text) == "Set by your administrator")
+      Ids.insert(static_cast<int>(Tool.uId));
+  }
+  return Ids;
+}
+
+TEST_F(OptionDlgTest, AForcedItemShowsThePolicyAndOKKeepsTheUsersOwnChoice) {
+  TTestPolicies Policies(Key, false);  // the user's policies below the redirected HKCU
+  Policies.SetDword(HKEY_LOCAL_MACHINE, "Items\\ie.cache", 1);
+  Policies.SetDword(HKEY_CURRENT_USER, "Items\\ie.cookies", 0);
+  Policies.SetDword(HKEY_CURRENT_USER, "Items\\system.temp", 0);
+  Option.DelCookie = Option.DelTempFiles = true;
+  TOptionDlg& D = Open();
+  EXPECT_TRUE(Ticked(IDC_CBXINTERNETTEMP));
+  EXPECT_FALSE(Ticked(IDC_CBXCOOKIE));
+  EXPECT_FALSE(Ticked(IDC_CBXTEMPFILES));
+  for (int Id : {IDC_CBXINTERNETTEMP, IDC_CBXCOOKIE, IDC_CBXTEMPFILES}) EXPECT_FALSE(Enabled(Id)) << Id;
+  EXPECT_FALSE(Enabled(IDC_CBXKEEPTEMPFILES));  // nothing to keep: the sweep is off
+  EXPECT_TRUE(Enabled(IDC_CBXHISTRORY));
+  EXPECT_EQ(AdministratorHints(D.Handle()), (std::set<int>{IDC_CBXINTERNETTEMP, IDC_CBXCOOKIE, IDC_CBXTEMPFILES}));
+
+  Click(IDC_CBXHISTRORY);  // the user's own changes still count
+  SendMessageA(D.Handle(), WM_COMMAND, IDOK, 0);
+  EXPECT_FALSE(Option.DelInetTemp);
+  EXPECT_TRUE(Option.DelCookie);
+  EXPECT_TRUE(Option.DelTempFiles);
+  EXPECT_TRUE(Option.DelHistory);
+  TRegistry Reg;
+  ASSERT_TRUE(Reg.OpenKey(Settings, false));
+  EXPECT_EQ(Reg.ReadInteger("DelInetTemp"), 0u);
+  EXPECT_EQ(Reg.ReadInteger("DelCookie"), 1u);
+  EXPECT_EQ(Reg.ReadInteger("DelTempFiles"), 1u);
+  // The box stays enabled for the user once the policy goes.
+  EXPECT_NE(DialogValues()["CbxTempfiles_Enabled"], "False");
+}
+
+TEST_F(OptionDlgTest, ALockedSelectionDisablesEveryItemBox) {
+  TTestPolicies Policies(Key, false);
+  Policies.SetDword(HKEY_LOCAL_MACHINE, "LockSelection", 1);
+  Option.DelCookie = Option.ClearVbRecentDoc = true;
+  TOptionDlg& D = Open();
+  for (int Id : ItemBoxes) EXPECT_FALSE(Enabled(Id)) << Id;
+  EXPECT_TRUE(Ticked(IDC_CBXCOOKIE));
+  EXPECT_TRUE(Ticked(IDC_CBXVB6));
+  EXPECT_EQ(AdministratorHints(D.Handle()).size(), std::size(ItemBoxes));
+  EXPECT_TRUE(Enabled(IDC_CBXAUTORUN));
+  EXPECT_TRUE(Enabled(IDC_CBXSCHEDULE));
+  Click(IDC_CBXAUTORUN);
+  SendMessageA(D.Handle(), WM_COMMAND, IDOK, 0);
+  EXPECT_TRUE(Option.DelCookie);
+  EXPECT_TRUE(Option.ClearVbRecentDoc);
+  EXPECT_FALSE(Option.DelHistory);
+  EXPECT_TRUE(Option.Autorun);
+}
+
+TEST_F(OptionDlgTest, TheSchedulesPolicyShowsItsValuesAndOKKeepsTheUsersSchedule) {
+  const double SixThirty = EncodeDate(2020, 3, 1) + EncodeTime(6, 30, 0);
+  {
+    TRegistry Reg;
+    ASSERT_TRUE(Reg.OpenKey(DialogKey, true));
+    Reg.WriteString("FormVersion", "0");
+    Reg.WriteString("CBxSchedule_Checked", "False");
+    Reg.WriteString("CBxScheduleShut_Checked", "True");
+    Reg.WriteString("CbBxSchedule_Enabled", "False");
+    Reg.WriteString("DateTimePicker_Enabled", "False");
+    Reg.WriteInteger("ScheduleItemindex", 0);
+    Reg.WriteBinary("DateTimePicker_Time", &SixThirty, sizeof SixThirty);
+  }
+  TTestPolicies Policies(Key, false);
+  Policies.SetDword(HKEY_LOCAL_MACHINE, "ScheduleEnabled", 1);
+  Policies.SetDword(HKEY_LOCAL_MACHINE, "ScheduleKind", 2);
+  Policies.SetString(HKEY_CURRENT_USER, "ScheduleTime", "07:45");
+  Policies.SetDword(HKEY_CURRENT_USER, "ScheduleAtShutdown", 0);
+  TOptionDlg& D = Open();
+  ChooseTab(3);
+  EXPECT_TRUE(Ticked(IDC_CBXSCHEDULE));
+  EXPECT_EQ(ScheduleIndex(), 2);
+  EXPECT_EQ(PickerTime().wHour, 7);
+  EXPECT_EQ(PickerTime().wMinute, 45);
+  EXPECT_FALSE(Ticked(IDC_CBXSCHEDULESHUT));
+  for (int Id : {IDC_CBXSCHEDULE, IDC_CBBXSCHEDULE, IDC_DATETIMEPICKER, IDC_CBXSCHEDULESHUT})
+    EXPECT_FALSE(Enabled(Id)) << Id;
+  EXPECT_TRUE(Enabled(IDC_CBXSCHEDULESTART));
+  EXPECT_EQ(AdministratorHints(D.Handle()),
+            (std::set<int>{IDC_CBXSCHEDULE, IDC_CBBXSCHEDULE, IDC_DATETIMEPICKER, IDC_CBXSCHEDULESHUT}));
+
+  SendMessageA(D.Handle(), WM_COMMAND, IDOK, 0);
+  EXPECT_TRUE(Timer.Enabled());  // the policy's schedule runs
+  ASSERT_EQ(AutorunCalls.size(), 1u);
+  EXPECT_EQ(AutorunCalls[0], std::make_pair(false, false));
+  auto Values = DialogValues();
+  EXPECT_EQ(Values["CBxSchedule_Checked"], "False");
+  EXPECT_EQ(Values["CBxScheduleShut_Checked"], "True");
+  EXPECT_EQ(Values["CbBxSchedule_Enabled"], "False");
+  EXPECT_EQ(Values["DateTimePicker_Enabled"], "False");
+  TRegistry Reg;
+  ASSERT_TRUE(Reg.OpenKey(DialogKey, false));
+  EXPECT_EQ(Reg.ReadInteger("ScheduleItemindex"), 0u);
+  double Stored = 0;
+  auto Time = Reg.ReadBinary("DateTimePicker_Time");
+  ASSERT_TRUE(Time && DecodeOleDate(*Time, Stored));
+  EXPECT_EQ(Stored, SixThirty);
 }
 
 }  // namespace
