@@ -1,5 +1,7 @@
-// Program entry: one instance at a time, then the main window and its message loop.
+// Program entry: the command line for scripts, or one instance at a time of
+// the main window and its message loop.
 #include "app/UMain.h"
+#include "cli/Cli.h"
 #include "win/Application.h"
 #include "win/Handle.h"
 #include "win/Registry.h"
@@ -29,6 +31,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // Before anything can load a DLL (the common controls, COM, the shell): no
   // DLL comes from the program's folder or the current folder.
   RestrictDllSearch();
+  // A script's command runs on its own, window open or not: it is never
+  // handed to a running instance, and shows no window.
+  if (const TCommandLine Line = ParseCommandLine(ProgramArguments()); !Line.ForWindow()) return RunCommandLine(Line);
+
   TKernelHandle Mutex(CreateMutexA(nullptr, FALSE, "Vellumix"));
   const DWORD Wait = WaitForSingleObject(Mutex.get(), 10);
   if (Wait == WAIT_TIMEOUT) {

@@ -3,6 +3,7 @@
 
 #include "app/Preview.h"
 #include "catalogue/Catalogue.h"
+#include "engine/CleanLock.h"
 #include "engine/Worker.h"
 #include "win/Application.h"
 #include "win/Shell.h"
@@ -45,8 +46,11 @@ void TMainForm::SetBusy(bool Busy) {
 bool TMainForm::RunBusy(const std::function<void()>& Command) {
   // Runs never nest: a run or item command asked for while one works (a key,
   // the icon's menu, the schedule, the end of the session, all served by the
-  // running command's waits) would sweep the same folders inside it.
-  if (!Idle()) {
+  // running command's waits) would sweep the same folders inside it. Nor
+  // does one run while the command line cleans: both hold the session's
+  // clean lock while they work.
+  TCleanLock Lock;
+  if (!Idle() || !Lock.TryAcquire()) {
     SetHint(BusyHint);
     return false;
   }

@@ -424,45 +424,62 @@ std::uint64_t TItemPlan::Count() const {
 
 namespace {
 
-void CleanValue(const TPlanEntry& Entry, TTally& Tally) {
+TEntryOutcome CleanValue(const TPlanEntry& Entry, TTally& Tally) {
   TRegKey Key;
   if (RegOpenKeyExW(Entry.Root, Entry.Key.c_str(), 0, KEY_QUERY_VALUE | KEY_SET_VALUE, Key.put()) != ERROR_SUCCESS)
-    return;  // the list is gone, and the value with it
+    return TEntryOutcome::Vanished;  // the list is gone, and the value with it
   DWORD Type = 0, Size = 0;
   LONG Rc = RegQueryValueExW(Key.get(), Entry.Value.c_str(), nullptr, &Type, nullptr, &Size);
-  if (Rc == ERROR_FILE_NOT_FOUND) return;
+  if (Rc == ERROR_FILE_NOT_FOUND) return TEntryOutcome::Vanished;
   std::vector<BYTE> Data(Size + 1);
   if (Rc == ERROR_SUCCESS)
     Rc = RegQueryValueExW(Key.get(), Entry.Value.c_str(), nullptr, &Type, Data.data(), &Size);
   if (Rc != ERROR_SUCCESS || ValueToken(Type, Data.data(), Size) != Entry.Token) {
     ++Tally.Changed;
     ++Tally.StayedOther;
-    return;
+    return TEntryOutcome::Changed;
   }
   if (RegDeleteValueW(Key.get(), Entry.Value.c_str()) == ERROR_SUCCESS) {
     ++Tally.RegistryValues;
-  } else {
-    ++Tally.Refused;
-    ++Tally.StayedOther;
+    return TEntryOutcome::Removed;
   }
+  ++Tally.Refused;
+  ++Tally.StayedOther;
+  return TEntryOutcome::Refused;
 }
 
 }  // namespace
 
 void CleanEntries(TCleanContext& Context, TItemPlan& Plan) {
-  for (const TTreePlan& Tree : Plan.Trees) CleanTree(Tree, Context.Progress, Context.Tally);
+  TCleanReport* Report = Context.Report;
+  if (Report) {
+    Report->Trees.resize(Plan.Trees.size());
+    Report->Entries.assign(Plan.Entries.size(), TEntryOutcome::NotTried);
+  }
+  for (std::size_t At = 0; At < Plan.Trees.size(); ++At)
+    CleanTree(Plan.Trees[At], Context.Progress, Context.Tally, Report ? &Report->Trees[At] : nullptr);
   std::unique_ptr<TIECache> Cache;
-  for (const TPlanEntry& Entry : Plan.Entries) {
+  for (std::size_t At = 0; At < Plan.Entries.size(); ++At) {
+    const TPlanEntry& Entry = Plan.Entries[At];
     if (!Entry.Ticked || Context.Progress.Cancelled()) continue;
+    TEntryOutcome Outcome = TEntryOutcome::NotTried;
     switch (Entry.Kind) {
-      case TEntryKind::RegistryValue: CleanValue(Entry, Context.Tally); break;
+      case TEntryKind::RegistryValue: Outcome = CleanValue(Entry, Context.Tally); break;
       case TEntryKind::CacheEntry:
         if (!Cache) Cache = std::make_unique<TIECache>();
-        if (Cache->DeleteEntry(Entry.Name) == 0) ++Context.Tally.CacheEntries;
+        switch (const DWORD Rc = Cache->DeleteEntry(Entry.Name)) {
+          case 0:
+            ++Context.Tally.CacheEntries;
+            Outcome = TEntryOutcome::Removed;
+            break;
+          case ERROR_FILE_NOT_FOUND: Outcome = TEntryOutcome::Vanished; break;
+          default: Outcome = Rc == ERROR_ACCESS_DENIED ? TEntryOutcome::InUse : TEntryOutcome::Refused;
+        }
         break;
       case TEntryKind::Operation:
       case TEntryKind::Rows: break;  // the item's own
     }
+    if (Report) Report->Entries[At] = Outcome;
     Context.Progress.Count(Entry.Size);
   }
 }

@@ -67,11 +67,20 @@ struct TPreviewContext {
   bool KeepRecentTemp = false;  // the age rule of the temporary folder
 };
 
+// What the clean of one plan did with each of its entries, for callers that
+// name what stayed (the command line). NotTried for an entry left to the
+// item's own clean or operation.
+struct TCleanReport {
+  std::vector<std::vector<TEntryOutcome>> Trees;  // by the plan's trees, then their entries
+  std::vector<TEntryOutcome> Entries;             // by the plan's entries
+};
+
 // What an item's clean reports to: counts, and sentences for the log in order.
 struct TCleanContext {
   TProgress& Progress;
   TTally& Tally;
   std::vector<std::string>& Lines;
+  TCleanReport* Report = nullptr;  // none: counts only
 };
 
 struct TItem {

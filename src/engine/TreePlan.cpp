@@ -113,7 +113,7 @@ bool InUseLately(const FILE_ID_BOTH_DIR_INFO& Info, bool Folder, const TTreeRule
   return !(Limit > Used);
 }
 
-enum class TOutcome { Removed, Vanished, InUse, Changed, Refused };
+using TOutcome = TEntryOutcome;
 
 TOutcome OpenFailure(NTSTATUS Status) {
   switch (Status) {
@@ -219,18 +219,20 @@ TOutcome CleanFile(HANDLE Folder, const std::wstring& FolderPath, const TTreePla
 
 // A folder of the plan, removed only when it is still that folder and empty
 // at that moment (checked through the handle that removes it).
-bool RemoveFolder(const TTreePlan& Plan, const TTreePlan::TEntry& Entry) {
+TOutcome RemoveFolder(const TTreePlan& Plan, const TTreePlan::TEntry& Entry) {
   TFileHandle Folder = OpenNoFollow(Plan.FolderPath(Entry.Self),
                                     DELETE | FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE);
-  if (!Folder) return false;
+  if (!Folder) return GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND
+                          ? TOutcome::Vanished
+                          : TOutcome::Refused;
   const auto Attributes = AttributesOf(Folder.get());
   if (!Attributes || (*Attributes & FILE_ATTRIBUTE_REPARSE_POINT) || !(*Attributes & FILE_ATTRIBUTE_DIRECTORY) ||
       FileIdOf(Folder.get()) != Entry.Id || VolumeOf(Folder.get()) != Plan.Volume)
-    return false;
+    return TOutcome::Changed;
   std::vector<std::uint64_t> Buffer(512);
   bool Empty = true;
   ListFolder(Folder.get(), Buffer, [&](const FILE_ID_BOTH_DIR_INFO&, std::wstring_view) { return Empty = false; });
-  return Empty && Delete(Folder.get(), *Attributes) == TOutcome::Removed;
+  return Empty ? Delete(Folder.get(), *Attributes) : TOutcome::NotEmpty;
 }
 
 void CountOutcome(TOutcome Outcome, const TTreePlan::TEntry& Entry, TTally& Tally) {
@@ -243,6 +245,8 @@ void CountOutcome(TOutcome Outcome, const TTreePlan::TEntry& Entry, TTally& Tall
     case TOutcome::InUse: ++Tally.InUse; break;
     case TOutcome::Changed: ++Tally.Changed; break;
     case TOutcome::Refused: ++Tally.Refused; break;
+    case TOutcome::NotTried:
+    case TOutcome::NotEmpty: break;
   }
 }
 
@@ -346,7 +350,9 @@ TTreePlan PlanTree(const std::wstring& Root, const TTreeRules& Rules, TProgress&
   return Plan;
 }
 
-void CleanTree(const TTreePlan& Plan, TProgress& Progress, TTally& Tally) {
+void CleanTree(const TTreePlan& Plan, TProgress& Progress, TTally& Tally, std::vector<TEntryOutcome>* Outcomes) {
+  // Each thread writes the outcomes of its own entries only.
+  if (Outcomes) Outcomes->assign(Plan.Entries.size(), TEntryOutcome::NotTried);
   // Files, in runs of one folder's entries that several threads take in turn:
   // each deletion waits mostly on the file system (under Wine on its server),
   // so a few at once finish sooner than one after the other.
@@ -386,6 +392,7 @@ void CleanTree(const TTreePlan& Plan, TProgress& Progress, TTally& Tally) {
                                  : State == TOpened::Vanished ? TOutcome::Vanished
                                                               : TOutcome::Changed;
         CountOutcome(Outcome, Entry, Mine);
+        if (Outcomes) (*Outcomes)[At] = Outcome;
         Progress.Count(Entry.Size);
       }
       Pin.reset();
@@ -405,7 +412,9 @@ void CleanTree(const TTreePlan& Plan, TProgress& Progress, TTally& Tally) {
   for (auto It = Plan.Entries.rbegin(); It != Plan.Entries.rend(); ++It) {
     if (!It->Ticked || !It->IsFolder()) continue;
     if (!Progress.Next()) return;
-    if (RemoveFolder(Plan, *It)) ++Tally.Folders;
+    const TOutcome Outcome = RemoveFolder(Plan, *It);
+    if (Outcome == TOutcome::Removed) ++Tally.Folders;
+    if (Outcomes) (*Outcomes)[static_cast<std::size_t>(Plan.Entries.rend() - It) - 1] = Outcome;
     Progress.Count(0);
   }
 }

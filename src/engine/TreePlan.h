@@ -76,7 +76,21 @@ public:
 // entry found counts in Progress.
 TTreePlan PlanTree(const std::wstring& Root, const TTreeRules& Rules, TProgress& Progress);
 
+// What the clean did with one entry of a plan.
+enum class TEntryOutcome : std::uint8_t {
+  NotTried,  // not ticked, or the clean was stopped before it
+  Removed,
+  Vanished,  // already gone
+  InUse,     // held by another program
+  Changed,   // no longer what the preview recorded
+  Refused,   // access denied, a link, a folder no longer the one walked
+  NotEmpty,  // a folder that still held something
+};
+
 // Removes the ticked entries that are still what the plan recorded: files
 // first, then folders deepest first, each only when empty then. Counts into
-// Tally; every entry handled counts in Progress.
-void CleanTree(const TTreePlan& Plan, TProgress& Progress, TTally& Tally);
+// Tally; every entry handled counts in Progress. Outcomes, when given, gets
+// one outcome per entry of the plan, by index (for callers that name what
+// stayed).
+void CleanTree(const TTreePlan& Plan, TProgress& Progress, TTally& Tally,
+               std::vector<TEntryOutcome>* Outcomes = nullptr);

@@ -1,0 +1,367 @@
+// The command line for scripts, end to end: vellumix.exe started with its
+// output on a pipe (standard output and error alike), its temporary folder
+// pointed at a tree of the test's own.
+#include "catalogue/Catalogue.h"
+#include "engine/CleanLock.h"
+#include "support/Fixtures.h"
+#include "support/Program.h"
+#include "support/TempTree.h"
+#include "support/Windows.h"
+#include "win/Handle.h"
+#include "win/Registry.h"
+#include "win/WidePath.h"
+
+#include <gtest/gtest.h>
+#include <shlwapi.h>
+
+#include <map>
+#include <optional>
+#include <set>
+#include <sstream>
+
+namespace {
+
+constexpr char Settings[] = "Software\\Vellumix";
+constexpr char Policies[] = "Software\\Policies\\Vellumix";
+
+// ---- a small reader of the output's JSON Lines: flat objects only, which is
+// what the program writes. Strings are unescaped; numbers and true/false are
+// kept as written. Nothing for a line that is not such an object.
+using TObject = std::map<std::string, std::string>;
+
+std::optional<std::string> ReadString(std::string_view& Text) {
+  if (Text.empty() || Text.front() != '"') return std::nullopt;
+  std::string Value;
+  for (std::size_t At = 1; At < Text.size(); ++At) {
+    const char C = Text[At];
+    if (C == '"') {
+      Text.remove_prefix(At + 1);
+      return Value;
+    }
+    if (static_cast<unsigned char>(C) < 0x20) return std::nullopt;
+    if (C != '\\') {
+      Value += C;
+      continue;
+    }
+    if (++At == Text.size()) return std::nullopt;
+    switch (Text[At]) {
+      case '"': Value += '"'; break;
+      case '\\': Value += '\\'; break;
+      case '/': Value += '/'; break;
+      case 'n': Value += '\n'; break;
+      case 'r': Value += '\r'; break;
+      case 't': Value += '\t'; break;
+      case 'u':
+        if (At + 4 >= Text.size()) return std::nullopt;
+        Value += static_cast<char>(std::stoi(std::string(Text.substr(At + 1, 4)), nullptr, 16));
+        At += 4;
+        break;
+      default: return std::nullopt;
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<TObject> ParseObject(std::string_view Text) {
+  if (Text.size() < 2 || Text.front() != '{' || Text.back() != '}') return std::nullopt;
+  Text.remove_prefix(1);
+  TObject Object;
+  while (true) {
+    auto Name = ReadString(Text);
+    if (!Name || Text.empty() || Text.front() != ':') return std::nullopt;
+    Text.remove_prefix(1);
+    if (!Text.empty() && Text.front() == '"') {
+      auto Value = ReadString(Text);
+      if (!Value) return std::nullopt;
+      Object[*Name] = *Value;
+    } else {
+      const std::size_t End = Text.find_first_of(",}");
+      const std::string_view Value = Text.substr(0, End);
+      const bool Number = !Value.empty() && Value.find_first_not_of("0123456789") == std::string_view::npos;
+      if (!Number && Value != "true" && Value != "false") return std::nullopt;
+      Object[*Name] = std::string(Value);
+      Text.remove_prefix(Value.size());
+    }
+    if (Text == "}") return Object;
+    if (Text.empty() || Text.front() != ',') return std::nullopt;
+    Text.remove_prefix(1);
+  }
+}
+
+std::vector<std::string> Lines(const std::string& Text) {
+  std::vector<std::string> Found;
+  std::istringstream In(Text);
+  for (std::string Line; std::getline(In, Line);) Found.push_back(Line);
+  return Found;
+}
+
+// Every line an object (the test fails otherwise), in order.
+std::vector<TObject> JsonLines(const std::string& Text) {
+  std::vector<TObject> Objects;
+  for (const std::string& Line : Lines(Text)) {
+    auto Object = ParseObject(Line);
+    EXPECT_TRUE(Object) << "not a JSON object: " << Line;
+    if (Object) Objects.push_back(std::move(*Object));
+  }
+  return Objects;
+}
+
+// ---- running the program
+
+struct TOutcome {
+  DWORD Exit = STILL_ACTIVE;
+  std::string Output;
+};
+
+// An environment block: this process's, with TMP and TEMP set to Temp.
+std::wstring EnvironmentWithTemp(const std::string& Temp) {
+  std::wstring Block;
+  wchar_t* Own = GetEnvironmentStringsW();
+  for (const wchar_t* At = Own; *At; At += wcslen(At) + 1) {
+    const std::wstring_view Entry = At;
+    if (StrCmpNIW(At, L"TMP=", 4) == 0 || StrCmpNIW(At, L"TEMP=", 5) == 0) continue;
+    Block.append(Entry).push_back(L'\0');
+  }
+  FreeEnvironmentStringsW(Own);
+  for (const wchar_t* Name : {L"TMP=", L"TEMP="}) Block.append(Name).append(Widen(Temp)).push_back(L'\0');
+  Block.push_back(L'\0');
+  return Block;
+}
+
+// Runs vellumix.exe with Args, its output and errors on one pipe, and reads
+// that pipe until the program ends.
+TOutcome RunVellumix(const std::string& Args, const std::string& Temp) {
+  SECURITY_ATTRIBUTES Inherit{sizeof Inherit, nullptr, TRUE};
+  HANDLE ReadRaw = nullptr, WriteRaw = nullptr;
+  if (!CreatePipe(&ReadRaw, &WriteRaw, &Inherit, 0)) return {};
+  TKernelHandle Read(ReadRaw), Write(WriteRaw);
+  SetHandleInformation(Read.get(), HANDLE_FLAG_INHERIT, 0);
+  const std::wstring Exe = Widen(BuildFolder() + "vellumix.exe");
+  std::wstring CommandLine = L"\"" + Exe + L"\" " + Widen(Args);
+  std::wstring Environment = EnvironmentWithTemp(Temp);
+  STARTUPINFOW Startup{sizeof Startup};
+  Startup.dwFlags = STARTF_USESTDHANDLES;
+  Startup.hStdOutput = Startup.hStdError = Write.get();
+  PROCESS_INFORMATION Info{};
+  if (!CreateProcessW(Exe.c_str(), CommandLine.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
+                      Environment.data(), nullptr, &Startup, &Info))
+    return {};
+  TKernelHandle Process(Info.hProcess), Thread(Info.hThread);
+  Write.reset();  // the pipe ends when the program's copy closes
+  TOutcome Outcome;
+  char Buffer[4096];
+  const ULONGLONG Deadline = GetTickCount64() + 30000;
+  for (DWORD Got = 0; ReadFile(Read.get(), Buffer, sizeof Buffer, &Got, nullptr) && GetTickCount64() < Deadline;)
+    Outcome.Output.append(Buffer, Got);
+  if (WaitForSingleObject(Process.get(), 10000) != WAIT_OBJECT_0) TerminateProcess(Process.get(), 99);
+  GetExitCodeProcess(Process.get(), &Outcome.Exit);
+  return Outcome;
+}
+
+// Both times of a file or folder thirty days back: older than the temporary
+// folder's eight-day rule.
+void MakeOld(const std::string& Path) {
+  FILETIME Now;
+  GetSystemTimeAsFileTime(&Now);
+  ULARGE_INTEGER Then{{Now.dwLowDateTime, Now.dwHighDateTime}};
+  Then.QuadPart -= 30ULL * 24 * 60 * 60 * 10'000'000;
+  const FILETIME Old{Then.LowPart, Then.HighPart};
+  TFileHandle File(CreateFileW(WidePath(Path).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  ASSERT_TRUE(File);
+  ASSERT_TRUE(SetFileTime(File.get(), &Old, &Old, &Old));
+}
+
+bool Exists(const std::string& Path) { return GetFileAttributesW(WidePath(Path).c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool Contains(const std::string& Text, const std::string& Part) { return Text.find(Part) != std::string::npos; }
+
+class CliTest : public ::testing::Test {
+protected:
+  // The first start's settings (none): the eight-day rule applies.
+  void SetUp() override {
+    SHDeleteKeyA(HKEY_CURRENT_USER, Settings);
+    SHDeleteKeyA(HKEY_CURRENT_USER, Policies);
+  }
+  void TearDown() override {
+    SHDeleteKeyA(HKEY_CURRENT_USER, Settings);
+    SHDeleteKeyA(HKEY_CURRENT_USER, Policies);
+  }
+
+  // The child's temporary folder: two old files (one in an old folder), and
+  // one of today that the age rule keeps.
+  TTempTree Temp{"Cli." + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name())};
+  void Plant() {
+    MakeOld(Temp.File("old.tmp", std::string(100, 'a')));
+    MakeOld(Temp.File("sub\\older.tmp", std::string(250, 'b')));
+    MakeOld(Temp["sub"]);
+    Temp.File("fresh.tmp", "today");
+  }
+  TOutcome Run(const std::string& Args) { return RunVellumix(Args, Temp.Path()); }
+};
+
+TEST_F(CliTest, ListJsonGivesEveryCatalogueIdAsJsonLines) {
+  const TOutcome Out = Run("list --json");
+  EXPECT_EQ(Out.Exit, 0u);
+  const std::vector<TObject> Objects = JsonLines(Out.Output);
+  ASSERT_FALSE(Objects.empty());
+  std::set<std::string> Listed, Expected;
+  for (const TItem& Item : Catalogue()) Expected.insert(Item.Id);
+  for (std::size_t At = 0; At + 1 < Objects.size(); ++At) {
+    EXPECT_EQ(Objects[At].at("ev"), "item");
+    Listed.insert(Objects[At].at("id"));
+  }
+  EXPECT_EQ(Listed, Expected);
+  const TObject& Summary = Objects.back();
+  EXPECT_EQ(Summary.at("ev"), "summary");
+  EXPECT_EQ(Summary.at("items"), std::to_string(Expected.size()));
+  EXPECT_EQ(Summary.at("exit"), "0");
+}
+
+TEST_F(CliTest, PreviewCountsWhatTheAgeRuleLetsGoAndCleanRemovesExactlyThat) {
+  Plant();
+  const TOutcome Preview = Run("preview system.temp --json");
+  EXPECT_EQ(Preview.Exit, 0u) << Preview.Output;
+  const std::vector<TObject> Objects = JsonLines(Preview.Output);
+  ASSERT_FALSE(Objects.empty());
+  std::set<std::string> Files;
+  for (const TObject& Object : Objects)
+    if (Object.at("ev") == "entry" && Object.at("kind") == "file") Files.insert(Object.at("path"));
+  EXPECT_EQ(Files, (std::set<std::string>{Temp["old.tmp"], Temp["sub\\older.tmp"]}));
+  const TObject& Summary = Objects.back();
+  EXPECT_EQ(Summary.at("ev"), "summary");
+  EXPECT_EQ(Summary.at("files"), "2");
+  EXPECT_EQ(Summary.at("bytes"), "350");
+  EXPECT_EQ(Summary.at("exit"), "0");
+  EXPECT_TRUE(Exists(Temp["old.tmp"])) << "a preview removes nothing";
+
+  const TOutcome Clean = Run("clean system.temp");
+  EXPECT_EQ(Clean.Exit, 0u) << Clean.Output;
+  EXPECT_TRUE(Contains(Clean.Output, "Removed 2 files")) << Clean.Output;
+  EXPECT_FALSE(Exists(Temp["old.tmp"]));
+  EXPECT_FALSE(Exists(Temp["sub"]));
+  EXPECT_TRUE(Exists(Temp["fresh.tmp"]));
+}
+
+TEST_F(CliTest, AFileInUseStaysIsNamedAndTheExitCodeSaysSo) {
+  Plant();
+  const std::string Locked = Temp.File("locked.tmp", "held");
+  MakeOld(Locked);
+  TFileHandle Held(CreateFileW(WidePath(Locked).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(Held);
+  const TOutcome Out = Run("clean system.temp --json");
+  EXPECT_EQ(Out.Exit, 1u) << Out.Output;
+  const std::vector<TObject> Objects = JsonLines(Out.Output);
+  ASSERT_FALSE(Objects.empty());
+  bool Named = false;
+  for (const TObject& Object : Objects) {
+    if (Object.at("ev") != "entry" || Object.at("kind") != "file") continue;
+    if (Object.at("path") == Locked) {
+      Named = true;
+      EXPECT_EQ(Object.at("result"), "stayed");
+      EXPECT_EQ(Object.at("why"), "in_use");
+    } else {
+      EXPECT_EQ(Object.at("result"), "removed") << Object.at("path");
+    }
+  }
+  EXPECT_TRUE(Named) << Out.Output;
+  const TObject& Summary = Objects.back();
+  EXPECT_EQ(Summary.at("files"), "2");
+  EXPECT_EQ(Summary.at("in_use"), "1");
+  EXPECT_EQ(Summary.at("exit"), "1");
+  EXPECT_TRUE(Exists(Locked));
+  EXPECT_FALSE(Exists(Temp["old.tmp"]));
+}
+
+TEST_F(CliTest, RefusalsLeaveEverythingAndSayWhy) {
+  Plant();
+  struct TCase {
+    const char* Args;
+    DWORD Exit;
+    const char* Says;
+  };
+  // Policy: system.temp forced off; busy: the test holds the clean lock.
+  {
+    TRegistry Reg;
+    ASSERT_TRUE(Reg.OpenKey(std::string(Policies) + "\\Items", true));
+    Reg.WriteInteger("system.temp", 0);
+  }
+  TKernelHandle Lock(CreateMutexW(nullptr, TRUE, CleanLockName));
+  ASSERT_EQ(GetLastError(), 0u) << "the lock is free before the test";
+  const TCase Cases[] = {
+      {"preview no.such.item", 2, "Unknown item: no.such.item"},
+      {"clean --jsn", 2, "Unknown option: --jsn"},
+      {"clean system.temp", 3, "turned off by the administrator's policy"},
+      {"clean ie.cache", 5, "Another clean is running"},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Args);
+    const TOutcome Out = Run(Case.Args);
+    EXPECT_EQ(Out.Exit, Case.Exit) << Out.Output;
+    EXPECT_TRUE(Contains(Out.Output, Case.Says)) << Out.Output;
+    if (Case.Exit == 2) {
+      EXPECT_TRUE(Contains(Out.Output, "Usage: vellumix")) << Out.Output;
+    }
+  }
+  ReleaseMutex(Lock.get());
+  EXPECT_TRUE(Exists(Temp["old.tmp"]));
+  EXPECT_TRUE(Exists(Temp["sub\\older.tmp"]));
+}
+
+TEST_F(CliTest, OutReplacesTheFileWholeAndLeavesThePipeEmpty) {
+  const std::string File = Temp.File("out\\list.jsonl", std::string(100000, 'x'));
+  const TOutcome Out = Run("list --json --out \"" + File + "\"");
+  EXPECT_EQ(Out.Exit, 0u) << Out.Output;
+  EXPECT_EQ(Out.Output, "");
+  std::string Text;
+  {
+    TFileHandle Read(CreateFileW(WidePath(File).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                 nullptr));
+    ASSERT_TRUE(Read);
+    char Buffer[65536];
+    for (DWORD Got = 0; ReadFile(Read.get(), Buffer, sizeof Buffer, &Got, nullptr) && Got;) Text.append(Buffer, Got);
+  }
+  const std::vector<TObject> Objects = JsonLines(Text);
+  ASSERT_EQ(Objects.size(), Catalogue().size() + 1);
+  EXPECT_EQ(Objects.back().at("ev"), "summary");
+  // Nothing left beside it: the temporary file became the file.
+  WIN32_FIND_DATAW Found;
+  TFindHandle Search(FindFirstFileW(WidePath(Temp["out\\*.tmp"]).c_str(), &Found));
+  EXPECT_FALSE(Search);
+}
+
+// The window's commands and the command line's clean share one lock: while
+// another holds it the window says it is busy, and once it is free a clean
+// runs beside the open window instead of being handed to it.
+TEST_F(CliTest, RunsBesideAnOpenWindowAndSharesItsLock) {
+  {
+    TRegistry Reg;
+    ASSERT_TRUE(Reg.OpenKey(Settings, true));
+    Reg.WriteString("FirstTime", "1");
+    for (const char* Name : SettingSwitches) Reg.WriteBool(Name, std::string(Name) == "KeepTempFiles");
+  }
+  TProgram Window(BuildFolder() + "vellumix.exe");
+  HWND Main = Window.WaitWindow("TMainForm");
+  ASSERT_TRUE(Main && Window.Settled(Main));
+  constexpr int SpeedBarId = 601, StatusLineId = 603, ShredId = 400;
+  HWND Shred = GetDlgItem(GetDlgItem(Main, SpeedBarId), ShredId);
+  ASSERT_TRUE(Shred);
+  {
+    TKernelHandle Lock(CreateMutexW(nullptr, TRUE, CleanLockName));
+    SendMessageA(Shred, BM_CLICK, 0, 0);
+    EXPECT_TRUE(WaitUntil([&] {
+      return WindowText(GetDlgItem(Main, StatusLineId)) == "Vellumix is busy: try again when the light is green.";
+    })) << WindowText(GetDlgItem(Main, StatusLineId));
+    ReleaseMutex(Lock.get());
+  }
+  Plant();
+  const TOutcome Out = Run("clean system.temp --json");
+  EXPECT_EQ(Out.Exit, 0u) << Out.Output;
+  const std::vector<TObject> Objects = JsonLines(Out.Output);
+  ASSERT_FALSE(Objects.empty());
+  EXPECT_EQ(Objects.back().at("files"), "2");
+  EXPECT_FALSE(Exists(Temp["old.tmp"]));
+  EXPECT_TRUE(Window.Running());
+}
+
+}  // namespace
