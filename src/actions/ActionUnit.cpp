@@ -21,6 +21,12 @@ bool TAction::AddMessage(const std::string& Msg, const std::string& Detail) {
   return true;
 }
 
+void TAction::AddFailure(const std::string& Msg) {
+  AddMessage(Msg, "");
+  ++Tally.Refused;
+  ++Tally.StayedOther;
+}
+
 void TAction::TrimMessages() {
   if (Messages.size() > MaxKeptMessages) Messages.resize(MaxKeptMessages);
 }

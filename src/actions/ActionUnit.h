@@ -87,6 +87,8 @@ public:
 
   // Inserts "<time> <Msg> <Detail> " at the top of the log.
   bool AddMessage(const std::string& Msg, const std::string& Detail);
+  // An operation that failed: its line, and one entry that stayed in the count.
+  void AddFailure(const std::string& Msg);
   // Keeps the 26 newest lines.
   void TrimMessages();
 

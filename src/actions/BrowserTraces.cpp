@@ -45,7 +45,7 @@ void TAction::DeleteCache(bool Enabled) {
     DeleteCacheEntries(IECache, spUrl, Tally);
     AddMessage("Succeeded in delete internet cache.", "");
   } catch (...) {
-    AddMessage("Delete internet cache failed.", "");
+    AddFailure("Delete internet cache failed.");
   }
 }
 
@@ -55,7 +55,7 @@ void TAction::DeleteCookies(bool Enabled) {
     DeleteCacheEntries(IECache, spCookies, Tally);
     AddMessage("Succeeded in delete cookies.", "");
   } catch (...) {
-    AddMessage("Delete cookies failed.", "");
+    AddFailure("Delete cookies failed.");
   }
 }
 
@@ -70,7 +70,7 @@ void TAction::DeleteHistory(bool Enabled) {
     Check(FUrlHistory.get()->ClearHistory(), "The history store did not clear the history");
     AddMessage("Succeeded in delete internet history.", "");
   } catch (...) {
-    AddMessage("Delete internet history failed.", "");
+    AddFailure("Delete internet history failed.");
   }
 }
 
@@ -95,7 +95,7 @@ void TAction::DeleteLocationBar(bool Enabled) {
     ClearKeyValues(HKEY_CURRENT_USER, TypedUrls, true);
     AddMessage("Succeeded in delete Location Bar.", "");
   } catch (const EOpenRegErrors&) {
-    AddMessage("Delete location bar failed.", "");
+    AddFailure("Delete location bar failed.");
   }
 }
 

@@ -29,7 +29,7 @@ void ClearProductLists(TAction& Action, std::initializer_list<const std::string*
   } catch (const EOpenRegErrors&) {
     Action.AddMessage(NotInstalled, "");
   } catch (const Exception& E) {
-    Action.AddMessage(std::string(Failed) + E.ClassName() + " " + E.Message(), "");
+    Action.AddFailure(std::string(Failed) + E.ClassName() + " " + E.Message());
   }
 }
 
@@ -61,9 +61,8 @@ void TAction::ClearRecentDocuments(bool Enabled) {
   if (!Recent.empty() && GetFileAttributesW(WidePath(Recent).c_str()) != INVALID_FILE_ATTRIBUTES) {
     const TFolderVerdict Verdict = CheckSweptFolder(Recent);
     if (!Verdict.Allowed()) {
-      AddMessage("Did not clear recent documents: the Recent folder \"" + Recent + "\" is refused, as " +
-                     Verdict.Reason + ".",
-                 "");
+      AddFailure("Did not clear recent documents: the Recent folder \"" + Recent + "\" is refused, as " +
+                 Verdict.Reason + ".");
       return;
     }
   }
@@ -72,7 +71,7 @@ void TAction::ClearRecentDocuments(bool Enabled) {
     SHAddToRecentDocs(SHARD_PATHA, nullptr);
     AddMessage("Succeeded in clear recent documents.", "");
   } catch (...) {
-    AddMessage(RecentDocumentsFailure(GetLastError()), "");
+    AddFailure(RecentDocumentsFailure(GetLastError()));
   }
 }
 

@@ -81,7 +81,7 @@ void TAction::ClearRecycleBin(bool Enabled) {
   if (Empty && Empty(nullptr, AllBins, Quietly) == S_OK)
     AddMessage("Succeeded in empty recycle bin.", "");
   else
-    AddMessage("Empty Recycle Bin failed.", "");
+    AddFailure("Empty Recycle Bin failed.");
 }
 
 bool AnyCdromWithDisc(std::string_view DriveLetters) {

@@ -308,7 +308,8 @@ bool CleanItem(TRun& Run, TItemPlan& Plan, TProgress& Progress, TAction& Action,
     const std::size_t Before = Action.Messages.size();
     try {
       (Action.*Item.Clear)(true);
-      Report.Entries[At] = TEntryOutcome::Removed;
+      // An operation that failed says so in its line and counts as refused.
+      Report.Entries[At] = Action.Tally.Refused ? TEntryOutcome::Refused : TEntryOutcome::Removed;
     } catch (const std::exception& E) {
       Action.AddMessage(E.what(), "");
       ++Tally.Refused;

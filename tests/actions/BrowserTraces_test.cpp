@@ -124,6 +124,8 @@ TEST_F(History, ClearedThroughTheHistoryStore) {
     const bool Cleared = SUCCEEDED(Action.UrlHistory()->ClearHistory());
     EXPECT_THAT(Action.Messages, ElementsAre(LineOf(Cleared ? "Succeeded in delete internet history."
                                                             : "Delete internet history failed.")));
+    // A failure stays in the count, so no summary calls it done.
+    EXPECT_EQ(Action.Tally.Refused, Cleared ? 0u : 1u);
     // References held on the store: one more than ours after an AddRef.
     auto References = [](IUrlHistoryStg2* Store) {
       const ULONG Count = Store->AddRef();

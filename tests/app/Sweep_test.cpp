@@ -244,9 +244,11 @@ TEST_F(SweepTest, TheThreeFoldersAreSweptOneAfterTheOtherThenTheOperationsRun) {
   }
   // Newest first: the summary, the sweep's line, cookies, history, cache.
   ASSERT_EQ(F.Action->Messages.size(), 5u) << Log();
-  EXPECT_THAT(Line(0), HasSubstr(" Removed 6 files (6 bytes). "));
+  // Wine's history store does not clear: that operation failed, and stayed in the count.
+  EXPECT_THAT(Line(0), HasSubstr(" Removed 6 files (6 bytes); 1 entry stayed (refused). "));
   EXPECT_THAT(Line(1), EndsWith(std::string(" ") + Succeeded + "  "));
   EXPECT_NE(Line(2).find("cookies"), std::string::npos) << Line(2);
+  EXPECT_THAT(Line(3), HasSubstr("Delete internet history failed."));
   EXPECT_NE(Line(3).find("history"), std::string::npos) << Line(3);
   EXPECT_NE(Line(4).find("cache"), std::string::npos) << Line(4);
   EXPECT_TRUE(F.Idle());
