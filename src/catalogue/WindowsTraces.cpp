@@ -67,13 +67,13 @@ std::string Plural(std::uint64_t Count, const char* One, const char* Many) {
   return GroupedCount(Count) + " " + (Count == 1 ? One : Many);
 }
 
-// What is in a folder's own files (not its sub-folders): count, bytes, and a
-// token of names, sizes and write times.
+// What is in a folder's own files (not its sub-folders): a token of names,
+// sizes and write times of all, and how many end in Suffix, with their bytes.
 struct TListing {
   std::uint64_t Count = 0, Bytes = 0, Token = HashSeed;
 };
 
-TListing ListFiles(const std::string& Folder) {
+TListing ListFiles(const std::string& Folder, std::wstring_view Suffix = {}) {
   TListing Listing;
   if (Folder.empty()) return Listing;
   WIN32_FIND_DATAW Entry;
@@ -83,8 +83,10 @@ TListing ListFiles(const std::string& Folder) {
   do {
     if (Entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
     const std::uint64_t Size = (static_cast<std::uint64_t>(Entry.nFileSizeHigh) << 32) | Entry.nFileSizeLow;
-    ++Listing.Count;
-    Listing.Bytes += Size;
+    if (EndsWith(Entry.cFileName, Suffix)) {
+      ++Listing.Count;
+      Listing.Bytes += Size;
+    }
     Listing.Token = Hash(Entry.cFileName, wcslen(Entry.cFileName) * sizeof(wchar_t),
                          HashOf(Entry.ftLastWriteTime, HashOf(Size, Listing.Token)));
   } while (FindNextFileW(Search.get(), &Entry));
@@ -204,7 +206,7 @@ std::uint64_t RecentItemsToken(const TWindowsPlaces& Places) {
 void PreviewRecentItems(TPreviewContext& Context, TItemPlan& Plan) {
   const TWindowsPlaces Places = WindowsPlaces();
   if (!FolderExists(Places.Recent)) return;
-  const TListing Lists = ListFiles(Places.Recent + "\\AutomaticDestinations");
+  const TListing Lists = ListFiles(Places.Recent + "\\AutomaticDestinations", L".automaticDestinations-ms");
   AddOperation(Plan,
                "Recent Items and the recent entries of jump lists, through the shell (" +
                    Plural(Lists.Count, "jump list", "jump lists") + "; pinned entries stay)",
