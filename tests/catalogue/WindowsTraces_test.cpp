@@ -6,6 +6,7 @@
 #include "catalogue/Catalogue.h"
 #include "catalogue/WindowsTraces.h"
 
+#include "support/Fixtures.h"
 #include "support/TempTree.h"
 #include "support/TestKey.h"
 #include "win/WidePath.h"
@@ -13,6 +14,7 @@
 #include <gmock/gmock.h>
 
 #include <algorithm>
+#include <fstream>
 #include <set>
 #include <string>
 #include <vector>
@@ -403,6 +405,41 @@ TEST_F(WindowsTraces, TheClipboardHistorySaysWhatWindowsAnswered) {
     EXPECT_THAT(Lines, ElementsAre(C.Line));
     EXPECT_EQ(Tally.Refused, C.Refused) << C.Line;
   }
+}
+
+// ---- recycle bins
+
+// Puts one file into the desktop trash that Wine's recycle bin is, the way a
+// Linux file manager does.
+void SeedTrash(const std::string& Name) {
+  for (const char* Folder : {".local", ".local\\share", ".local\\share\\Trash", ".local\\share\\Trash\\files",
+                             ".local\\share\\Trash\\info"})
+    CreateDirectoryA(HomePath(Folder).c_str(), nullptr);
+  std::ofstream(HomePath(".local\\share\\Trash\\files\\" + Name)) << "secret";
+  std::ofstream(HomePath(".local\\share\\Trash\\info\\" + Name + ".trashinfo"))
+      << "[Trash Info]\nPath=/tmp/" << Name << "\nDeletionDate=2024-05-01T10:00:00\n";
+}
+
+TEST_F(WindowsTraces, EachFixedDrivesRecycleBinIsEmptiedOnlyAsThePreviewSawIt) {
+  if (HomePath("").empty()) GTEST_SKIP() << "the recycle bin is seeded through Wine's desktop trash";
+  SHEmptyRecycleBinW(nullptr, nullptr, SHERB_NOCONFIRMATION | SHERB_NOPROGRESSUI | SHERB_NOSOUND);
+  SeedTrash("letter.txt");
+  TItemPlan Plan = Preview("windows.recycle_bins");
+  ASSERT_FALSE(Plan.Entries.empty());
+  for (const TPlanEntry& Entry : Plan.Entries) EXPECT_THAT(Entry.Name, HasSubstr("(1 item)"));
+  SeedTrash("diary.txt");  // binned after the preview
+  TTally Tally = Clean(Plan);
+  EXPECT_EQ(Tally.Changed, Plan.Entries.size());
+  EXPECT_THAT(Lines.front(), HasSubstr("changed since the preview; it was left as it is."));
+  EXPECT_TRUE(GetFileAttributesA(HomePath(".local\\share\\Trash\\files\\diary.txt").c_str()) != INVALID_FILE_ATTRIBUTES);
+
+  Plan = Preview("windows.recycle_bins");
+  Tally = Clean(Plan);
+  EXPECT_EQ(Tally.Stayed(), 0u);
+  // Under Wine every drive shows the one desktop trash: the first empties it.
+  EXPECT_THAT(Lines.front(), HasSubstr("Emptied the recycle bin of"));
+  EXPECT_THAT(Lines.front(), HasSubstr("(2 items, 12 bytes)"));
+  EXPECT_TRUE(GetFileAttributesA(HomePath(".local\\share\\Trash\\files\\diary.txt").c_str()) == INVALID_FILE_ATTRIBUTES);
 }
 
 // ---- folders
