@@ -506,6 +506,8 @@ bool Elevated() {
   return Is;
 }
 
-bool ItemOffered(const TItem& Item) {
-  return (!Item.Admin || Elevated()) && (!Item.Present || Item.Present());
+bool ItemOffered(const TItem& Item) { return ItemOffered(Item, Elevated()); }
+
+bool ItemOffered(const TItem& Item, bool Elevated) {
+  return (!Item.Admin || Elevated) && (!Item.Present || Item.Present());
 }

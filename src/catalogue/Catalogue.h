@@ -153,5 +153,7 @@ void PreviewTree(TPreviewContext& Context, TItemPlan& Plan, const std::string& F
 bool Elevated();
 // Whether the item may run here: present, and elevated when it needs it.
 bool ItemOffered(const TItem& Item);
+// The same for a process that is (or is not) elevated.
+bool ItemOffered(const TItem& Item, bool Elevated);
 // The token an operation has now; the clean runs it only when unchanged.
 std::uint64_t OperationToken(const TItem& Item);

@@ -134,6 +134,13 @@ std::vector<TProtected> ProtectedFolders() {
 
 TFolderVerdict Refused(std::string Reason) { return {{}, std::move(Reason)}; }
 
+// What may be swept inside the Windows folder: its Temp with all it holds,
+// and its Prefetch folder itself (whose plan takes only old *.pf files), not
+// a folder below it.
+bool SweptInsideWindows(const std::wstring& Windows, const std::wstring& Real) {
+  return PathHolds(Windows + L"\\Temp", Real) || SamePath(Windows + L"\\Prefetch", Real);
+}
+
 }  // namespace
 
 TFolderVerdict CheckSweptFolder(const std::string& Folder) {
@@ -174,7 +181,7 @@ TFolderVerdict CheckSweptFolder(const std::string& Folder) {
     if (SamePath(Real, P.Path)) return Refused(std::string("it is ") + P.What);
     if (PathHolds(Real, P.Path)) return Refused(std::string("it holds ") + P.What);
     if (P.InsideToo && PathHolds(P.Path, Real) &&
-        !(std::string_view(P.What) == "the Windows folder" && PathHolds(P.Path + L"\\Temp", Real)))
+        !(std::string_view(P.What) == "the Windows folder" && SweptInsideWindows(P.Path, Real)))
       return Refused(std::string("it lies inside ") + P.What);
   }
   auto Name = NarrowExact(Real);

@@ -22,5 +22,6 @@ struct TFolderVerdict {
 // profile or any of the user's known folders (Desktop, Documents, Downloads,
 // Pictures, Music, Videos, AppData). Nothing inside the Windows folder, the
 // system folders or Program Files may be swept either, but the Windows
-// folder's Temp.
+// folder's Temp (and what it holds) and its Prefetch folder (itself only).
+// Inside ProgramData (the machine's error reports, ...) is allowed.
 TFolderVerdict CheckSweptFolder(const std::string& Folder);

@@ -9,6 +9,7 @@
 #include <shlobj.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -84,6 +85,40 @@ TEST(FolderGuard, AllowsAnOrdinaryFolderAsItReallyIs) {
   EXPECT_TRUE(CheckSweptFolder(TempFolder()).Allowed()) << CheckSweptFolder(TempFolder()).Reason;
   CreateDirectoryA((WindowsFolder() + "\\Temp").c_str(), nullptr);
   EXPECT_TRUE(CheckSweptFolder(WindowsFolder() + "\\Temp").Allowed());
+}
+
+TEST(FolderGuard, AllowsTheAdministratorsFoldersInsideWindowsAndProgramDataAndNothingBeside) {
+  const std::string Windows = WindowsFolder(), Wer = ShellPath(CSIDL_COMMON_APPDATA) + "\\Microsoft\\Windows\\WER";
+  // Made where the prefix lacks them, and removed again afterwards (the
+  // deepest first).
+  std::vector<std::string> Made;
+  for (const std::string& Folder :
+       {Windows + "\\Prefetch", Windows + "\\Prefetch\\ReadyBoot", Windows + "\\Prefetcher",
+        ShellPath(CSIDL_COMMON_APPDATA) + "\\Microsoft", ShellPath(CSIDL_COMMON_APPDATA) + "\\Microsoft\\Windows", Wer,
+        Wer + "\\ReportArchive", Wer + "\\ReportQueue", Wer + "\\Temp"})
+    if (CreateDirectoryA(Folder.c_str(), nullptr)) Made.push_back(Folder);
+  struct TCase {
+    std::string Folder;
+    bool Allowed;
+  };
+  const TCase Cases[] = {
+      {Windows + "\\Prefetch", true},
+      {Windows + "\\prefetch\\", true},
+      {Windows + "\\Prefetch\\ReadyBoot", false},  // the folder itself only
+      {Windows + "\\Prefetcher", false},
+      {Windows + "\\Temp\\..\\Prefetch", true},
+      {Wer + "\\ReportArchive", true},
+      {Wer + "\\ReportQueue", true},
+      {Wer + "\\Temp", true},
+  };
+  for (const TCase& C : Cases) {
+    const TFolderVerdict Verdict = CheckSweptFolder(C.Folder);
+    EXPECT_EQ(Verdict.Allowed(), C.Allowed) << C.Folder << ": " << Verdict.Reason;
+    if (!C.Allowed) {
+      EXPECT_THAT(Verdict.Reason, HasSubstr("inside the Windows folder")) << C.Folder;
+    }
+  }
+  for (auto It = Made.rbegin(); It != Made.rend(); ++It) RemoveDirectoryA(It->c_str());
 }
 
 TEST(FolderGuard, RefusesALinkAndJudgesAFolderBehindOneWhereItLeads) {
