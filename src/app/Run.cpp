@@ -157,6 +157,12 @@ void TMainForm::ClearPlanned(const TItem& Item) {
     ++Removed.StayedOther;
   }
   for (const std::string& Line : Lines) Action->AddMessage(Line, "");
+  // Every item says what it did; an item that said nothing itself gets its count.
+  if (Lines.empty() && Plan.Refusals.empty()) {
+    std::string Counted = SummaryLine(Removed);
+    Counted[0] = 'r';
+    Action->AddMessage(std::string(Item.Label) + ": " + Counted, "");
+  }
   Action->Tally += Removed;
   RefreshMemo();
 }
