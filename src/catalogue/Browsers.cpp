@@ -323,11 +323,15 @@ std::int64_t CountOf(TDatabase& Database, const std::string& Sql, int& Error) {
   return Count.Integer(0);
 }
 
-// The preview's look at a database: read-only, what each deletion would take.
+// The preview's look at a database: what each deletion would take, written
+// nowhere. Opened as the clean opens it: a read-only connection would leave a
+// write-ahead log and its index behind, which the last read-write connection
+// folds back and removes as it closes (and a hot journal is rolled back, as
+// the browser itself would).
 TExamined Examine(const std::wstring& Path, const TJob& Job, const std::string& ProfileFolder) {
   TExamined Result;
   TDatabase Database;
-  Result.Error = Database.Open(Path, true);
+  Result.Error = Database.Open(Path);
   if (Result.Error != SQLITE_OK) return Result;
   Database.Exec("PRAGMA temp_store = MEMORY");
   if (!CheckSchema(Database, Job, Result)) return Result;
