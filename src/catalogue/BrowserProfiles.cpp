@@ -30,6 +30,8 @@ const TBrowser BrowserTable[] = {
     {"chromium", "Chromium", Chromium, false, "Chromium\\User Data"},
 };
 
+static_assert(std::size(BrowserTable) == BrowserCount);
+
 std::string RoamingOverride, LocalOverride;
 
 std::string BaseFolder(bool Roaming) {

@@ -3,6 +3,7 @@
 // table of browsers, the Chromium family sharing one layout under their own
 // data folders, Firefox its own.
 
+#include <cstddef>
 #include <optional>
 #include <span>
 #include <string>
@@ -33,6 +34,8 @@ struct TProfile {
   std::string Lock;    // the file a running browser holds
 };
 
+// The browsers, in the order their items follow.
+inline constexpr std::size_t BrowserCount = 7;
 std::span<const TBrowser> Browsers();
 const TBrowser* FindBrowser(std::string_view Key);
 

@@ -260,10 +260,20 @@ void AddCount(TExamined& Result, const char* Noun, std::uint64_t Rows) {
   Result.Counts.emplace_back(Noun, Rows);
 }
 
+// "1 search" of "searches", "1 form entry" of "form entries".
+std::string Counted(std::uint64_t Count, std::string Noun) {
+  if (Count == 1) {
+    if (Noun.ends_with("ies")) Noun.replace(Noun.size() - 3, 3, "y");
+    else if (Noun.ends_with("sses") || Noun.ends_with("ches")) Noun.resize(Noun.size() - 2);
+    else if (Noun.ends_with("s")) Noun.pop_back();
+  }
+  return GroupedCount(Count) + " " + Noun;
+}
+
 std::string CountsText(const TExamined& Result) {
   std::string Text;
-  for (const auto& [Noun, Count] : Result.Counts) Text += (Text.empty() ? "" : ", ") + GroupedCount(Count) + " " + Noun;
-  return Text.empty() ? GroupedCount(Result.Rows) + " rows" : Text;
+  for (const auto& [Noun, Count] : Result.Counts) Text += (Text.empty() ? "" : ", ") + Counted(Count, Noun);
+  return Text.empty() ? Counted(Result.Rows, "rows") : Text;
 }
 
 // Which deletions apply; a vital one that does not stops the job.
@@ -626,8 +636,7 @@ constexpr auto PresentTable(std::index_sequence<Index...>) {
 }  // namespace
 
 std::vector<TItem> BrowserItems() {
-  constexpr std::size_t Count = 7;
-  static const auto PresentOf = PresentTable(std::make_index_sequence<Count>());
+  static const auto PresentOf = PresentTable(std::make_index_sequence<BrowserCount>());
   // The ids and labels the rows point to, made once.
   static const std::deque<std::string> Texts = [] {
     std::deque<std::string> Made;
@@ -638,13 +647,12 @@ std::vector<TItem> BrowserItems() {
       }
     return Made;
   }();
-  static_assert(Count == 7);
   std::vector<TItem> Items;
   std::size_t Text = 0, Index = 0;
   for (const TBrowser& Browser : Browsers()) {
     for (const TKindInfo& Kind : Kinds) {
       TItem Item{Texts[Text].c_str(), TGroup::Browsers, 0, Texts[Text + 1].c_str(), Kind.Hint, nullptr, false,
-                 nullptr, nullptr, nullptr, &PreviewBrowser, Browser.Name, false, PresentOf.at(Index), &CleanBrowser};
+                 nullptr, nullptr, nullptr, &PreviewBrowser, Browser.Name, false, PresentOf[Index], &CleanBrowser};
       Items.push_back(Item);
       Text += 2;
     }

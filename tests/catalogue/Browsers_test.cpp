@@ -328,7 +328,7 @@ TEST_F(Browsers, ChromiumHistoryGoesInEveryProfileWhileBookmarksPasswordsAndPref
   for (const TPlanEntry& Entry : Run.Plan.Entries) Rows += Entry.Rows;
   EXPECT_EQ(Rows, 2 * ChromiumHistoryRows);
   ASSERT_EQ(Run.Plan.Entries.size(), 2u);
-  EXPECT_THAT(Run.Plan.Entries[0].Name, HasSubstr("4 visits, 2 addresses, 1 searches, 1 downloads"));
+  EXPECT_THAT(Run.Plan.Entries[0].Name, HasSubstr("4 visits, 2 addresses, 1 search, 1 download"));
   Clean(Run);
   EXPECT_EQ(Run.Tally.Rows, 2 * ChromiumHistoryRows) << Run.Text();
   EXPECT_EQ(Run.Tally.Stayed(), 0u) << Run.Text();
