@@ -1,3 +1,662 @@
-#include "catalogue/Families.h"
+// The browsers' items: for each browser of the table in BrowserProfiles, its
+// cache, cookies, history, form entries and session. Caches, cookie files and
+// session files are swept as trees by the engine; history and form entries
+// are rows of databases the browser keeps (and that also hold what must stay:
+// bookmarks, addresses, cards, search engines), removed by SQL. Nothing is
+// touched while the browser runs, and a database is cleaned only when it is
+// still the file the preview counted.
 
-std::vector<TItem> BrowserItems() { return {}; }
+#include "catalogue/BrowserProfiles.h"
+#include "catalogue/Families.h"
+#include "engine/Database.h"
+#include "engine/FolderGuard.h"
+#include "win/FileHandle.h"
+#include "win/WidePath.h"
+
+#include <sqlite3.h>
+
+#include <array>
+#include <deque>
+#include <initializer_list>
+#include <utility>
+
+namespace {
+
+enum class TKind { Cache, Cookies, History, Forms, Session };
+
+struct TKindInfo {
+  TKind Kind;
+  const char* Key;    // the second part of the id: "history"
+  const char* Label;  // after the browser's name: "Google Chrome: History"
+  const char* Noun;   // in the log: "Google Chrome's history"
+  const char* Hint;
+};
+
+const TKindInfo Kinds[] = {
+    {TKind::Cache, "cache", "Cache", "cache",
+     "Delete the copies of pages, scripts and pictures the browser keeps to show sites faster."},
+    {TKind::Cookies, "cookies", "Cookies", "cookies",
+     "Delete the cookies: sites no longer know you and you must sign in again."},
+    {TKind::History, "history", "History", "history",
+     "Clear the visited pages, typed addresses, searches and the download list; bookmarked pages stay, "
+     "downloaded files too."},
+    {TKind::Forms, "forms", "Form entries", "form entries",
+     "Clear what was typed into forms; saved addresses, cards and passwords stay."},
+    {TKind::Session, "session", "Session", "session",
+     "Delete the saved session: the open tabs and windows will be lost."},
+};
+
+// ---- what each database holds and how it is cleared
+
+// Rows to remove from one table. Needs: what must exist for the statement,
+// "table" or "table.column", separated by blanks.
+struct TDeletion {
+  const char* Table;
+  const char* Where;  // none: every row
+  const char* Needs;
+  const char* Noun;   // how the log counts them; none: only in the total
+  bool Vital;         // missing, the database is not one this program knows: left alone
+};
+
+struct TJob {
+  const char* File;
+  std::initializer_list<TDeletion> Deletions;
+  // Counters of the rows that stay (bookmarked pages) that would still tell
+  // of visits; run when its Needs exist.
+  const char* Reset = nullptr;
+  const char* ResetNeeds = nullptr;
+  // The bookmarked URLs (Chromium's Bookmarks file) stay: temp.keep_url.
+  bool KeepsBookmarks = false;
+};
+
+// Chromium's History: urls (addresses), visits and what hangs on them.
+const TJob ChromiumHistory{
+    "History",
+    {{"visits", nullptr, "visits", "visits", true},
+     {"urls", "url NOT IN (SELECT url FROM temp.keep_url)", "urls.url", "addresses", true},
+     {"keyword_search_terms", nullptr, "keyword_search_terms", "searches", false},
+     {"downloads", nullptr, "downloads", "downloads", false},
+     {"downloads_url_chains", nullptr, "downloads_url_chains", nullptr, false},
+     {"downloads_slices", nullptr, "downloads_slices", nullptr, false},
+     {"segments", nullptr, "segments", nullptr, false},
+     {"segment_usage", nullptr, "segment_usage", nullptr, false},
+     {"visit_source", nullptr, "visit_source", nullptr, false},
+     {"visited_links", nullptr, "visited_links", nullptr, false},
+     {"content_annotations", nullptr, "content_annotations", nullptr, false},
+     {"context_annotations", nullptr, "context_annotations", nullptr, false},
+     {"clusters", nullptr, "clusters", nullptr, false},
+     {"clusters_and_visits", nullptr, "clusters_and_visits", nullptr, false},
+     {"cluster_keywords", nullptr, "cluster_keywords", nullptr, false},
+     {"cluster_visit_duplicates", nullptr, "cluster_visit_duplicates", nullptr, false}},
+    "UPDATE urls SET visit_count = 0, typed_count = 0, last_visit_time = 0",
+    "urls.visit_count urls.typed_count urls.last_visit_time",
+    true};
+
+// Chromium's Web Data also holds addresses, cards and search engines: only
+// the form entries go.
+const TJob ChromiumForms{"Web Data",
+                         {{"autofill", nullptr, "autofill", "form entries", true},
+                          {"autofill_dates", nullptr, "autofill_dates", nullptr, false}}};
+
+// Firefox's places.sqlite holds the bookmarks as well: a place with a
+// bookmark or keyword (foreign_count > 0) stays, its counters reset. The
+// conditions name the kept places, not the removed ones, so that each counts
+// the same rows before the deletions above it as after them.
+const TJob FirefoxHistory{
+    "places.sqlite",
+    {{"moz_historyvisits", nullptr, "moz_historyvisits", "visits", true},
+     {"moz_places", "foreign_count = 0", "moz_places.foreign_count", "addresses", true},
+     {"moz_inputhistory", nullptr, "moz_inputhistory", "typed entries", false},
+     {"moz_annos", "place_id NOT IN (SELECT id FROM moz_places WHERE foreign_count > 0)",
+      "moz_annos.place_id moz_places.foreign_count", nullptr, false},
+     {"moz_annos",  // downloads are page annotations; those of kept places go too
+      "place_id IN (SELECT id FROM moz_places WHERE foreign_count > 0) AND anno_attribute_id IN "
+      "(SELECT id FROM moz_anno_attributes WHERE name LIKE 'downloads/%')",
+      "moz_annos.place_id moz_annos.anno_attribute_id moz_anno_attributes.name moz_places.foreign_count",
+      nullptr, false},
+     {"moz_places_metadata", nullptr, "moz_places_metadata", nullptr, false},
+     {"moz_places_metadata_search_queries", nullptr, "moz_places_metadata_search_queries", nullptr, false},
+     {"moz_origins",
+      "id NOT IN (SELECT origin_id FROM moz_places WHERE foreign_count > 0 AND origin_id IS NOT NULL)",
+      "moz_origins.id moz_places.origin_id moz_places.foreign_count", nullptr, false}},
+    "UPDATE moz_places SET visit_count = 0, typed = 0, last_visit_date = NULL",
+    "moz_places.visit_count moz_places.typed moz_places.last_visit_date"};
+
+const TJob* JobOf(const TBrowser& Browser, TKind Kind) {
+  if (Kind == TKind::History) return Browser.Layout == TLayout::Firefox ? &FirefoxHistory : &ChromiumHistory;
+  if (Kind == TKind::Forms && Browser.Layout == TLayout::Chromium) return &ChromiumForms;
+  return nullptr;
+}
+
+// ---- the item an id names
+
+struct TWhat {
+  const TBrowser* Browser = nullptr;
+  const TKindInfo* Kind = nullptr;
+};
+
+TWhat WhatOf(const TItem& Item) {
+  const std::string_view Id = Item.Id;
+  const std::size_t Dot = Id.find('.');
+  TWhat What{FindBrowser(Id.substr(0, Dot)), nullptr};
+  for (const TKindInfo& Kind : Kinds)
+    if (Id.substr(Dot + 1) == Kind.Key) What.Kind = &Kind;
+  return What;
+}
+
+std::string Below(const std::string& Folder, std::string_view Name) { return Folder + "\\" + std::string(Name); }
+
+bool IsFolder(const std::string& Path) {
+  const DWORD Attributes = GetFileAttributesW(LongPath(Path).c_str());
+  return Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// "Google Chrome's history (Default)".
+std::string Whose(const TWhat& What, const TProfile& Profile) {
+  return std::string(What.Browser->Name) + "'s " + What.Kind->Noun + " (" + Profile.Name + ")";
+}
+
+std::string RunningNote(const TWhat& What, const TProfile* Profile) {
+  std::string Note = "Skipped " + std::string(What.Browser->Name) + "'s " + What.Kind->Noun;
+  if (Profile) Note += " (" + Profile->Name + ")";
+  return Note + ": the browser is running" + What.Browser->RunningHint + ". Close it and try again.";
+}
+
+// ---- identities and safety of a database file
+
+struct TFileState {
+  bool Exists = false;
+  std::uint64_t Size = 0, LastWrite = 0;
+};
+
+TFileState StateOf(const std::wstring& Path) {
+  WIN32_FILE_ATTRIBUTE_DATA Data;
+  if (!GetFileAttributesExW(Path.c_str(), GetFileExInfoStandard, &Data)) return {};
+  return {true, (static_cast<std::uint64_t>(Data.nFileSizeHigh) << 32) | Data.nFileSizeLow,
+          (static_cast<std::uint64_t>(Data.ftLastWriteTime.dwHighDateTime) << 32) |
+              Data.ftLastWriteTime.dwLowDateTime};
+}
+
+// The database's identity: size and last write of the file and of its
+// journal or write-ahead log, whose committed pages are part of it.
+std::uint64_t DatabaseToken(const std::wstring& Path) {
+  std::uint64_t Token = 14695981039346656037ull;
+  auto Mix = [&Token](std::uint64_t Value) {
+    for (int I = 0; I < 8; ++I) Token = (Token ^ ((Value >> (8 * I)) & 0xff)) * 1099511628211ull;
+  };
+  for (const wchar_t* Suffix : {L"", L"-wal", L"-journal"}) {
+    const TFileState State = StateOf(Path + Suffix);
+    Mix(State.Exists);
+    Mix(State.Size);
+    Mix(State.LastWrite);
+  }
+  return Token;
+}
+
+// A database is opened only as the plain file it is named by: a link (under
+// Wine, a Linux link looks like a plain file) is not followed.
+bool PlainFile(const std::wstring& Path) {
+  TFileHandle File = OpenNoFollow(Path, FILE_READ_ATTRIBUTES);
+  if (!File) return false;
+  const std::optional<DWORD> Attributes = AttributesOf(File.get());
+  return Attributes && !(*Attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) &&
+         HandleLeadsTo(File.get(), Path);
+}
+
+// ---- the SQL of a job
+
+std::vector<std::string> Words(const char* Text) {
+  std::vector<std::string> Out;
+  std::string_view Rest = Text ? Text : "";
+  while (!Rest.empty()) {
+    const std::size_t Blank = Rest.find(' ');
+    if (Blank) Out.emplace_back(Rest.substr(0, Blank));
+    if (Blank == std::string_view::npos) break;
+    Rest.remove_prefix(Blank + 1);
+  }
+  return Out;
+}
+
+// Whether everything Needs names exists. A failure to read the schema goes
+// into Error.
+bool Has(TDatabase& Database, const char* Needs, int& Error, std::string* Missing = nullptr) {
+  for (const std::string& Need : Words(Needs)) {
+    const std::size_t Dot = Need.find('.');
+    const bool Found = Dot == std::string::npos
+                           ? Database.TableExists(Need, &Error)
+                           : Database.ColumnExists(Need.substr(0, Dot), Need.substr(Dot + 1), &Error);
+    if (Error != SQLITE_OK) return false;
+    if (!Found) {
+      if (Missing) *Missing = Dot == std::string::npos ? "no table \"" + Need + "\""
+                                                       : "no column \"" + Need.substr(Dot + 1) + "\" in \"" +
+                                                             Need.substr(0, Dot) + "\"";
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string Condition(const TDeletion& Deletion) {
+  return Deletion.Where ? std::string(" WHERE ") + Deletion.Where : std::string();
+}
+
+// What a job found, or why it stopped.
+struct TExamined {
+  std::vector<std::pair<std::string, std::uint64_t>> Counts;  // by noun, in order
+  std::uint64_t Rows = 0, AllRows = 0;
+  int Error = SQLITE_OK;      // SQLite's code of a failure
+  std::string Reason;         // why the database is left alone; empty: go on
+  std::vector<bool> Applies;  // per deletion: its tables and columns exist
+};
+
+void AddCount(TExamined& Result, const char* Noun, std::uint64_t Rows) {
+  Result.Rows += Rows;
+  if (!Noun) return;
+  for (auto& [Known, Count] : Result.Counts)
+    if (Known == Noun) {
+      Count += Rows;
+      return;
+    }
+  Result.Counts.emplace_back(Noun, Rows);
+}
+
+// "1 search" of "searches", "1 form entry" of "form entries".
+std::string Counted(std::uint64_t Count, std::string Noun) {
+  if (Count == 1) {
+    if (Noun.ends_with("ies")) Noun.replace(Noun.size() - 3, 3, "y");
+    else if (Noun.ends_with("sses") || Noun.ends_with("ches")) Noun.resize(Noun.size() - 2);
+    else if (Noun.ends_with("s")) Noun.pop_back();
+  }
+  return GroupedCount(Count) + " " + Noun;
+}
+
+std::string CountsText(const TExamined& Result) {
+  std::string Text;
+  for (const auto& [Noun, Count] : Result.Counts) Text += (Text.empty() ? "" : ", ") + Counted(Count, Noun);
+  return Text.empty() ? Counted(Result.Rows, "rows") : Text;
+}
+
+// Which deletions apply; a vital one that does not stops the job.
+bool CheckSchema(TDatabase& Database, const TJob& Job, TExamined& Result) {
+  Result.Applies.clear();
+  for (const TDeletion& Deletion : Job.Deletions) {
+    std::string Missing;
+    const bool Applies = Has(Database, Deletion.Needs, Result.Error, &Missing);
+    if (Result.Error != SQLITE_OK) return false;
+    if (!Applies && Deletion.Vital) {
+      Result.Reason = "its database has " + Missing;
+      return false;
+    }
+    Result.Applies.push_back(Applies);
+  }
+  return true;
+}
+
+// The bookmarked URLs into temp.keep_url; false with a reason when the
+// bookmarks cannot be read (then nothing can be told apart).
+bool FillKeepList(TDatabase& Database, const std::string& ProfileFolder, TExamined& Result) {
+  std::vector<std::string> Urls;
+  const std::string Path = Below(ProfileFolder, "Bookmarks");
+  if (StateOf(LongPath(Path)).Exists) {
+    const std::optional<std::string> Text = ReadWholeFile(Path, 256 << 20);
+    std::optional<std::vector<std::string>> Read = Text ? BookmarkedUrls(*Text) : std::nullopt;
+    if (!Read) {
+      Result.Reason = "its bookmarks could not be read, so the bookmarked pages could not be kept";
+      return false;
+    }
+    Urls = std::move(*Read);
+  }
+  Result.Error = Database.Exec("CREATE TEMP TABLE IF NOT EXISTS keep_url(url TEXT PRIMARY KEY); DELETE FROM temp.keep_url");
+  if (Result.Error != SQLITE_OK) return false;
+  TStatement Insert(Database, "INSERT OR IGNORE INTO temp.keep_url(url) VALUES (?1)");
+  for (const std::string& Url : Urls) {
+    Insert.Bind(1, Url);
+    const int Rc = Insert.Step();
+    Insert.Reset();
+    if (Rc != SQLITE_DONE) {
+      Result.Error = Rc;
+      return false;
+    }
+  }
+  return true;
+}
+
+std::int64_t CountOf(TDatabase& Database, const std::string& Sql, int& Error) {
+  TStatement Count(Database, Sql);
+  Error = Count.Prepared();
+  if (Error != SQLITE_OK) return 0;
+  const int Rc = Count.Step();
+  if (Rc != SQLITE_ROW) {
+    Error = Rc;
+    return 0;
+  }
+  return Count.Integer(0);
+}
+
+// The preview's look at a database: what each deletion would take, written
+// nowhere. Opened as the clean opens it: a read-only connection would leave a
+// write-ahead log and its index behind, which the last read-write connection
+// folds back and removes as it closes (and a hot journal is rolled back, as
+// the browser itself would).
+TExamined Examine(const std::wstring& Path, const TJob& Job, const std::string& ProfileFolder) {
+  TExamined Result;
+  TDatabase Database;
+  Result.Error = Database.Open(Path);
+  if (Result.Error != SQLITE_OK) return Result;
+  Database.Exec("PRAGMA temp_store = MEMORY");
+  if (!CheckSchema(Database, Job, Result)) return Result;
+  if (Job.KeepsBookmarks && !FillKeepList(Database, ProfileFolder, Result)) return Result;
+  std::size_t Index = 0;
+  for (const TDeletion& Deletion : Job.Deletions) {
+    if (!Result.Applies[Index++]) continue;
+    const std::string Table = std::string("\"") + Deletion.Table + "\"";
+    AddCount(Result, Deletion.Noun, CountOf(Database, "SELECT COUNT(*) FROM " + Table + Condition(Deletion), Result.Error));
+    if (Result.Error == SQLITE_OK) Result.AllRows += CountOf(Database, "SELECT COUNT(*) FROM " + Table, Result.Error);
+    if (Result.Error != SQLITE_OK) return Result;
+  }
+  return Result;
+}
+
+std::string FailureText(int Error, TDatabase* Database = nullptr) {
+  if (DatabaseDamaged(Error)) return "the database is damaged (" + DatabaseErrorText(Error) + "); it was left as it is";
+  if (DatabaseBusy(Error)) return "the database is in use";
+  const std::string Detail = Database && Database->IsOpen() ? Database->ErrorText() : DatabaseErrorText(Error);
+  return "the database could not be read (" + Detail + ")";
+}
+
+// ---- previews
+
+void AddTree(TPreviewContext& Context, TItemPlan& Plan, const std::string& Folder, const std::string& What,
+             std::initializer_list<const wchar_t*> Names = {}) {
+  if (!IsFolder(Folder)) return;
+  TTreeRules Rules;
+  if (Names.size()) {
+    std::vector<std::wstring> Taken(Names.begin(), Names.end());
+    Rules.Take = [Taken](std::wstring_view Name, bool) {
+      for (const std::wstring& T : Taken)
+        if (CompareStringOrdinal(T.data(), static_cast<int>(T.size()), Name.data(), static_cast<int>(Name.size()),
+                                 TRUE) == CSTR_EQUAL)
+          return true;
+      return false;
+    };
+  }
+  PreviewTree(Context, Plan, Folder, What, Rules);
+}
+
+void AddRows(TItemPlan& Plan, const TWhat& What, const TProfile& Profile, const TJob& Job) {
+  const std::string File = Below(Profile.Folder, Job.File);
+  const std::wstring Path = LongPath(File);
+  const TFileState Before = StateOf(Path);
+  if (!Before.Exists) return;
+  if (!PlainFile(Path)) {
+    Plan.Notes.push_back("Skipped " + Whose(What, Profile) + ": \"" + File + "\" is a link.");
+    return;
+  }
+  const TExamined Result = Examine(Path, Job, Profile.Folder);
+  if (!Result.Reason.empty() || Result.Error != SQLITE_OK) {
+    Plan.Notes.push_back("Skipped " + Whose(What, Profile) + ": " +
+                         (Result.Reason.empty() ? FailureText(Result.Error) : Result.Reason) + ".");
+    return;
+  }
+  if (!Result.Rows) return;
+  TPlanEntry Entry;
+  Entry.Kind = TEntryKind::Rows;
+  Entry.Name = Profile.Name + ": " + Job.File + " \xE2\x80\x94 " + CountsText(Result);
+  Entry.Key = Path;
+  Entry.Rows = Result.Rows;
+  // The rows' share of the file: an estimate, rows differ in size.
+  Entry.Size = Result.AllRows ? Before.Size * Result.Rows / Result.AllRows : 0;
+  Entry.Time = Before.LastWrite;
+  Entry.Token = DatabaseToken(Path);
+  Plan.Entries.push_back(std::move(Entry));
+}
+
+void PreviewChromium(TPreviewContext& Context, TItemPlan& Plan, const TWhat& What, const TProfile& Profile) {
+  const std::string Name = Whose(What, Profile);
+  const std::string& P = Profile.Folder;
+  switch (What.Kind->Kind) {
+    case TKind::Cache:
+      for (const std::string* Base : {&Profile.Folder, &Profile.Cache}) {
+        if (Base == &Profile.Cache && SamePath(Widen(*Base), Widen(P))) break;
+        for (const char* Cache : {"Cache", "Code Cache", "GPUCache"}) AddTree(Context, Plan, Below(*Base, Cache), Name);
+      }
+      break;
+    case TKind::Cookies:
+      // The legacy file too: without it gone, Chromium may copy it over the new one.
+      AddTree(Context, Plan, Below(P, "Network"), Name, {L"Cookies", L"Cookies-journal"});
+      AddTree(Context, Plan, P, Name, {L"Cookies", L"Cookies-journal"});
+      break;
+    case TKind::History:
+      AddTree(Context, Plan, P, Name,
+              {L"Shortcuts", L"Shortcuts-journal", L"Network Action Predictor", L"Network Action Predictor-journal",
+               L"Top Sites", L"Top Sites-journal", L"Visited Links", L"History Provider Cache", L"DownloadMetadata"});
+      AddRows(Plan, What, Profile, ChromiumHistory);
+      break;
+    case TKind::Forms: AddRows(Plan, What, Profile, ChromiumForms); break;
+    case TKind::Session:
+      AddTree(Context, Plan, Below(P, "Sessions"), Name);
+      AddTree(Context, Plan, P, Name, {L"Current Session", L"Current Tabs", L"Last Session", L"Last Tabs"});
+      break;
+  }
+}
+
+void PreviewFirefox(TPreviewContext& Context, TItemPlan& Plan, const TWhat& What, const TProfile& Profile) {
+  const std::string Name = Whose(What, Profile);
+  const std::string& R = Profile.Folder;
+  switch (What.Kind->Kind) {
+    case TKind::Cache:
+      for (const char* Cache : {"cache2", "startupCache", "thumbnails", "jumpListCache"})
+        AddTree(Context, Plan, Below(Profile.Cache, Cache), Name);
+      break;
+    case TKind::Cookies:
+      AddTree(Context, Plan, R, Name,
+              {L"cookies.sqlite", L"cookies.sqlite-wal", L"cookies.sqlite-shm", L"cookies.sqlite-journal"});
+      break;
+    case TKind::History: AddRows(Plan, What, Profile, FirefoxHistory); break;
+    case TKind::Forms:
+      // The file holds nothing but form entries.
+      AddTree(Context, Plan, R, Name,
+              {L"formhistory.sqlite", L"formhistory.sqlite-wal", L"formhistory.sqlite-shm",
+               L"formhistory.sqlite-journal"});
+      break;
+    case TKind::Session:
+      AddTree(Context, Plan, R, Name,
+              {L"sessionstore.jsonlz4", L"sessionstore.js", L"sessionstore-backups"});
+      break;
+  }
+}
+
+void PreviewBrowser(TPreviewContext& Context, TItemPlan& Plan) {
+  const TWhat What = WhatOf(*Plan.Item);
+  if (!What.Browser || !What.Kind) return;
+  const std::vector<TProfile> Profiles = BrowserProfiles(*What.Browser);
+  const bool Chromium = What.Browser->Layout == TLayout::Chromium;
+  if (Chromium && !Profiles.empty() && ProfileInUse(*What.Browser, Profiles.front())) {
+    Plan.Notes.push_back(RunningNote(What, nullptr));
+    return;
+  }
+  for (const TProfile& Profile : Profiles) {
+    if (Context.Progress.Cancelled()) return;
+    if (!Chromium && ProfileInUse(*What.Browser, Profile)) {
+      Plan.Notes.push_back(RunningNote(What, &Profile));
+      continue;
+    }
+    (Chromium ? PreviewChromium : PreviewFirefox)(Context, Plan, What, Profile);
+  }
+  // The caches Chromium shares between profiles.
+  if (Chromium && What.Kind->Kind == TKind::Cache && !Profiles.empty()) {
+    const std::string Name = std::string(What.Browser->Name) + "'s cache";
+    const std::string Data = BrowserDataFolder(*What.Browser), Local = BrowserLocalFolder(*What.Browser);
+    for (const std::string* Base : {&Data, &Local}) {
+      if (Base->empty() || (Base == &Local && SamePath(Widen(Local), Widen(Data)))) continue;
+      for (const char* Cache : {"GrShaderCache", "ShaderCache", "GraphiteDawnCache"})
+        AddTree(Context, Plan, Below(*Base, Cache), Name);
+    }
+  }
+}
+
+// ---- the clean
+
+// Removes the rows a preview counted, when the database is still that file.
+void CleanRows(TCleanContext& Context, const TPlanEntry& Entry, const TWhat& What, const TProfile& Profile,
+               const TJob& Job) {
+  TTally& Tally = Context.Tally;
+  const std::string Name = Whose(What, Profile);
+  auto Stayed = [&](std::uint64_t& Why, const std::string& Line) {
+    ++Why;
+    ++Tally.StayedOther;
+    Context.Lines.push_back(Line);
+  };
+  if (DatabaseToken(Entry.Key) != Entry.Token)
+    return Stayed(Tally.Changed, "Left " + Name + " as it is: the database changed since the preview. Preview again.");
+  if (!PlainFile(Entry.Key)) return Stayed(Tally.Refused, "Skipped " + Name + ": the database is a link.");
+
+  const TFileState Before = StateOf(Entry.Key);
+  TDatabase Database;
+  TExamined Result;
+  auto Fail = [&](const std::string& Why) {
+    Database.Exec("ROLLBACK");
+    const bool Busy = DatabaseBusy(Result.Error) && Result.Reason.empty();
+    Stayed(Busy ? Tally.InUse : Tally.Refused, "Skipped " + Name + ": " + Why + ".");
+  };
+  Result.Error = Database.Open(Entry.Key);
+  if (Result.Error != SQLITE_OK) return Fail(FailureText(Result.Error));
+  Database.Exec("PRAGMA secure_delete = ON; PRAGMA temp_store = MEMORY");
+  // One write transaction, taken at once: a browser that holds the file
+  // makes it fail rather than wait.
+  Result.Error = Database.Exec("BEGIN IMMEDIATE");
+  if (Result.Error != SQLITE_OK) return Fail(FailureText(Result.Error, &Database));
+  if (!CheckSchema(Database, Job, Result) || (Job.KeepsBookmarks && !FillKeepList(Database, Profile.Folder, Result)))
+    return Fail(Result.Reason.empty() ? FailureText(Result.Error, &Database) : Result.Reason);
+  std::size_t Index = 0;
+  for (const TDeletion& Deletion : Job.Deletions) {
+    if (!Result.Applies[Index++]) continue;
+    const std::string Sql = std::string("DELETE FROM \"") + Deletion.Table + "\"" + Condition(Deletion);
+    Result.Error = Database.Exec(Sql.c_str());
+    if (Result.Error != SQLITE_OK) return Fail(FailureText(Result.Error, &Database));
+    AddCount(Result, Deletion.Noun, static_cast<std::uint64_t>(Database.Changes()));
+  }
+  int Error = SQLITE_OK;
+  if (Job.Reset && Has(Database, Job.ResetNeeds, Error)) {
+    Result.Error = Database.Exec(Job.Reset);
+    if (Result.Error != SQLITE_OK) return Fail(FailureText(Result.Error, &Database));
+  }
+  Result.Error = Database.Exec("COMMIT");
+  if (Result.Error != SQLITE_OK) return Fail(FailureText(Result.Error, &Database));
+  // Outside the transaction: the freed pages leave the file, and the log
+  // that held the old pages is emptied into it.
+  std::string Compacted;
+  if (Database.Exec("VACUUM") != SQLITE_OK) Compacted = " (it could not be compacted: " + Database.ErrorText() + ")";
+  Database.Exec("PRAGMA wal_checkpoint(TRUNCATE)");
+  Database.Close();
+
+  Tally.Rows += Result.Rows;
+  const TFileState After = StateOf(Entry.Key);
+  if (After.Size < Before.Size) Tally.Bytes += Before.Size - After.Size;
+  Context.Lines.push_back("Cleared " + Name + ": " + CountsText(Result) + Compacted + ".");
+}
+
+bool Within(const std::wstring& Root, const std::string& Folder) {
+  if (Folder.empty()) return false;
+  std::wstring Plain = Root.rfind(L"\\\\?\\", 0) == 0 ? Root.substr(4) : Root;
+  return PathHolds(Widen(Folder), Plain);
+}
+
+void CleanBrowser(TCleanContext& Context, TItemPlan& Plan) {
+  const TWhat What = WhatOf(*Plan.Item);
+  if (!What.Browser || !What.Kind) return;
+  const bool Chromium = What.Browser->Layout == TLayout::Chromium;
+  // Once more, just before anything is touched: which profiles are in use now.
+  const std::vector<TProfile> Profiles = BrowserProfiles(*What.Browser);
+  std::vector<const TProfile*> Busy;
+  for (const TProfile& Profile : Profiles)
+    if (ProfileInUse(*What.Browser, Profile)) Busy.push_back(&Profile);
+  const bool AllBusy = Chromium && !Busy.empty();
+
+  auto BusyWith = [&](auto&& Holds) -> const TProfile* {
+    if (AllBusy) return Busy.front();
+    for (const TProfile* Profile : Busy)
+      if (Holds(*Profile)) return Profile;
+    return nullptr;
+  };
+  std::vector<const TProfile*> Said;
+  auto Skip = [&](const TProfile* Profile) {
+    const TProfile* Key = AllBusy ? nullptr : Profile;
+    for (const TProfile* Known : Said)
+      if (Known == Key) return;
+    Said.push_back(Key);
+    Context.Lines.push_back(RunningNote(What, Key));
+  };
+
+  for (const TTreePlan& Tree : Plan.Trees) {
+    if (Context.Progress.Cancelled()) return;
+    const TProfile* Holder = BusyWith([&](const TProfile& P) { return Within(Tree.Root, P.Folder) || Within(Tree.Root, P.Cache); });
+    if (Holder) {
+      Skip(Holder);
+      Context.Tally.InUse += Tree.TickedFiles();
+      continue;
+    }
+    CleanTree(Tree, Context.Progress, Context.Tally);
+  }
+
+  const TJob* Job = JobOf(*What.Browser, What.Kind->Kind);
+  for (const TPlanEntry& Entry : Plan.Entries) {
+    if (!Entry.Ticked || Entry.Kind != TEntryKind::Rows || !Job || Context.Progress.Cancelled()) continue;
+    const TProfile* Owner = nullptr;
+    for (const TProfile& Profile : Profiles)
+      if (SamePath(LongPath(Below(Profile.Folder, Job->File)), Entry.Key)) Owner = &Profile;
+    if (!Owner) {
+      ++Context.Tally.Changed;
+      ++Context.Tally.StayedOther;
+      Context.Lines.push_back("Left " + std::string(What.Browser->Name) + "'s " + What.Kind->Noun +
+                              " as it is: its profile is gone since the preview.");
+    } else if (BusyWith([&](const TProfile& P) { return &P == Owner; })) {
+      Skip(Owner);
+      ++Context.Tally.InUse;
+      ++Context.Tally.StayedOther;
+    } else {
+      CleanRows(Context, Entry, What, *Owner, *Job);
+    }
+    Context.Progress.Count(Entry.Size);
+  }
+}
+
+// ---- the rows of the catalogue
+
+template <std::size_t Index>
+bool Present() {
+  return BrowserPresent(Browsers()[Index]);
+}
+
+template <std::size_t... Index>
+constexpr auto PresentTable(std::index_sequence<Index...>) {
+  return std::array<bool (*)(), sizeof...(Index)>{&Present<Index>...};
+}
+
+}  // namespace
+
+std::vector<TItem> BrowserItems() {
+  static const auto PresentOf = PresentTable(std::make_index_sequence<BrowserCount>());
+  // The ids and labels the rows point to, made once.
+  static const std::deque<std::string> Texts = [] {
+    std::deque<std::string> Made;
+    for (const TBrowser& Browser : Browsers())
+      for (const TKindInfo& Kind : Kinds) {
+        Made.push_back(std::string(Browser.Key) + "." + Kind.Key);
+        Made.push_back(std::string(Browser.Name) + ": " + Kind.Label);
+      }
+    return Made;
+  }();
+  std::vector<TItem> Items;
+  std::size_t Text = 0, Index = 0;
+  for (const TBrowser& Browser : Browsers()) {
+    for (const TKindInfo& Kind : Kinds) {
+      TItem Item{Texts[Text].c_str(), TGroup::Browsers, 0, Texts[Text + 1].c_str(), Kind.Hint, nullptr, false,
+                 nullptr, nullptr, nullptr, &PreviewBrowser, Browser.Name, false, PresentOf[Index], &CleanBrowser};
+      Items.push_back(Item);
+      Text += 2;
+    }
+    ++Index;
+  }
+  return Items;
+}
