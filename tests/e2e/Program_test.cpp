@@ -9,7 +9,9 @@
 #include "win/Shell.h"
 
 #include <gtest/gtest.h>
+#include <shlobj.h>
 #include <shlwapi.h>
+#include <sqlite3.h>
 
 #include <atomic>
 #include <fstream>
@@ -314,6 +316,76 @@ TEST_F(ProgramTest, F10ShredsTheChosenItemsAndSaysSoInTheLog) {
   EXPECT_EQ(GetFileAttributesA(Temp["a.txt"].c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(GetFileAttributesA(Temp["sub"].c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_TRUE(TypedUrlsCleared());
+  PressExit(P, Main);
+}
+
+// A Chrome profile of the test's own in the user's local application data:
+// its history rows go but the bookmarked address's, its cache goes, and its
+// bookmarks and passwords stay byte for byte.
+TEST_F(ProgramTest, F10ClearsTheChosenBrowserItemsAndKeepsBookmarksAndPasswords) {
+  const std::string Google = SpecialFolder(CSIDL_LOCAL_APPDATA) + "\\Google";
+  ASSERT_EQ(GetFileAttributesA(Google.c_str()), INVALID_FILE_ATTRIBUTES) << "a Chrome the test did not make";
+  struct TRemove {
+    std::string Path;
+    ~TRemove() { RemoveTree(Path); }
+  } Remove{Google};
+  const std::string Profile = Google + "\\Chrome\\User Data\\Default";
+  ASSERT_EQ(SHCreateDirectoryExA(nullptr, (Profile + "\\Cache\\Cache_Data").c_str(), nullptr), ERROR_SUCCESS);
+  auto Write = [](const std::string& Path, const std::string& Text) {
+    std::ofstream(Path, std::ios::binary) << Text;
+  };
+  auto Read = [](const std::string& Path) {
+    std::ifstream In(Path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(In), {});
+  };
+  Write(Profile + "\\Cache\\Cache_Data\\f_000001", "cached page");
+  const std::string Bookmarks = R"({"roots":{"bookmark_bar":{"children":[{"name":"Kept","type":"url",)"
+                                R"("url":"https://kept.example/"}],"type":"folder"}},"version":1})";
+  Write(Profile + "\\Bookmarks", Bookmarks);
+  Write(Profile + "\\Login Data", "passwords");
+  auto Sql = [](const std::string& Path, const char* Text) {
+    sqlite3* Db = nullptr;
+    std::string Answer;
+    if (sqlite3_open(Path.c_str(), &Db) == SQLITE_OK)
+      sqlite3_exec(Db, Text, [](void* Out, int, char** Values, char**) {
+        *static_cast<std::string*>(Out) += std::string(Values[0] ? Values[0] : "") + ";";
+        return 0;
+      }, &Answer, nullptr);
+    sqlite3_close(Db);
+    return Answer;
+  };
+  const std::string History = Profile + "\\History";
+  Sql(History, R"(
+    CREATE TABLE urls(id INTEGER PRIMARY KEY, url LONGVARCHAR, title LONGVARCHAR, visit_count INTEGER DEFAULT 0 NOT NULL,
+      typed_count INTEGER DEFAULT 0 NOT NULL, last_visit_time INTEGER NOT NULL, hidden INTEGER DEFAULT 0 NOT NULL);
+    CREATE TABLE visits(id INTEGER PRIMARY KEY, url INTEGER NOT NULL, visit_time INTEGER NOT NULL);
+    INSERT INTO urls VALUES(1, 'https://kept.example/', 'Kept', 2, 1, 1, 0), (2, 'https://secret.example/', 'S', 1, 1, 1, 0);
+    INSERT INTO visits(url, visit_time) VALUES(1, 1), (2, 2);)");
+  ASSERT_EQ(Sql(History, "SELECT count(*) FROM urls"), "2;");
+
+  NotFirstStart();
+  {
+    TRegistry Reg;
+    ASSERT_TRUE(Reg.OpenKey("Software\\Vellumix\\Items", true));
+    Reg.WriteInteger("chrome.history", 1);
+    Reg.WriteInteger("chrome.cache", 1);
+  }
+  TProgram P(Exe());
+  HWND Main = StartInForeground(P);
+  ASSERT_TRUE(Main);
+  TProgram Key("Z:\\usr\\bin\\xdotool", "key F10");
+  HWND Memo = GetDlgItem(Main, MemoId);
+  ASSERT_TRUE(WaitUntil([&] { return WindowText(Memo).find(" Removed ") != std::string::npos; }, 20s))
+      << WindowText(Memo);
+  const std::string Log = WindowText(Memo);
+  EXPECT_NE(Log.find("Cleared Google Chrome's history (Default)"), std::string::npos) << Log;
+  EXPECT_NE(Log.find("database rows"), std::string::npos) << Log;
+  EXPECT_EQ(Sql(History, "SELECT url FROM urls"), "https://kept.example/;");
+  EXPECT_EQ(Sql(History, "SELECT count(*) FROM visits"), "0;");
+  EXPECT_EQ(GetFileAttributesA((Profile + "\\Cache\\Cache_Data\\f_000001").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(GetFileAttributesA((Profile + "\\Cache").c_str()), INVALID_FILE_ATTRIBUTES) << "the cache folder stays";
+  EXPECT_EQ(Read(Profile + "\\Bookmarks"), Bookmarks);
+  EXPECT_EQ(Read(Profile + "\\Login Data"), "passwords");
   PressExit(P, Main);
 }
 
