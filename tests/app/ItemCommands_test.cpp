@@ -4,6 +4,7 @@
 
 #include "actions/ActionUnit.h"
 #include "app/MenuLook.h"
+#include "catalogue/Catalogue.h"
 #include "win/Registry.h"
 
 #include <optional>
@@ -12,6 +13,7 @@ namespace {
 
 using ::testing::Each;
 using ::testing::EndsWith;
+using ::testing::HasSubstr;
 
 class ItemCommandTest : public SweepTest {
 protected:
@@ -110,6 +112,33 @@ TEST_F(ItemCommandTest, GroupsRunTheirOperationsInOrder) {
   EXPECT_NE(Line(3).find("cookies"), std::string::npos) << Line(3);
   EXPECT_NE(Line(4).find("history"), std::string::npos) << Line(4);
   EXPECT_NE(Line(5).find("cache"), std::string::npos) << Line(5);
+}
+
+// The Windows sub-menu clears its item whatever the switch says; a browser's
+// command clears what the options chose for it, and says how to choose.
+TEST_F(ItemCommandTest, FamilyCommandsClearTheirItemOrSayHowToChoose) {
+  Switches({});
+  const std::string RunMru = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RunMRU";
+  Key.SetString("a", "notepad\\1", RunMru);
+  Key.SetString("MRUList", "a", RunMru);
+  Key.SetString("a", "kept", RunMru + "Neighbour");
+  TMainForm& F = CreateForm();
+  const TItem* Run = FindItem("windows.run_history");
+  ASSERT_TRUE(Run);
+  SendMessageW(F.Handle(), WM_COMMAND, ItemCommand(*Run), 0);  // as the menu item does
+  EXPECT_THAT(Line(0), HasSubstr(" Removed 0 files (0 bytes) and 2 registry values. "));
+  EXPECT_THAT(Line(1), HasSubstr(" Run history: removed 0 files (0 bytes) and 2 registry values. "));
+  {
+    TRegistry Reg(HKEY_CURRENT_USER);
+    ASSERT_TRUE(Reg.OpenKeyReadOnly(RunMru)) << "the key stays";
+    EXPECT_TRUE(Reg.GetValueNames().empty());
+    ASSERT_TRUE(Reg.OpenKeyReadOnly(RunMru + "Neighbour"));
+    EXPECT_EQ(Reg.ReadString("a"), "kept");
+  }
+  SendMessageW(F.Handle(), WM_COMMAND, SectionCommandBase, 0);  // the first browser, nothing chosen
+  EXPECT_THAT(Line(0), HasSubstr(" Nothing is chosen for " + SectionsOf(TGroup::Browsers).front() +
+                                 ": choose its items on the Browsers page of the options (F11). "));
+  EXPECT_TRUE(F.Idle());
 }
 
 TEST_F(ItemCommandTest, TemporaryFilesWritesItsLineOnlyWithTheSwitchOn) {
