@@ -12,6 +12,8 @@
 #include "win/WidePath.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 #include <shlwapi.h>
 
 #include <map>
@@ -150,9 +152,21 @@ TOutcome RunVellumix(const std::string& Args, const std::string& Temp) {
   Write.reset();  // the pipe ends when the program's copy closes
   TOutcome Outcome;
   char Buffer[4096];
+  // Read what is there until the program has ended and its output is all
+  // read: under Wine a process it starts (the desktop's, when it is the
+  // first to need one) may hold the pipe open long after it.
   const ULONGLONG Deadline = GetTickCount64() + 30000;
-  for (DWORD Got = 0; ReadFile(Read.get(), Buffer, sizeof Buffer, &Got, nullptr) && GetTickCount64() < Deadline;)
-    Outcome.Output.append(Buffer, Got);
+  for (bool Ended = false; GetTickCount64() < Deadline;) {
+    DWORD Waiting = 0, Got = 0;
+    if (!PeekNamedPipe(Read.get(), nullptr, 0, nullptr, &Waiting, nullptr)) break;  // closed: all read
+    if (Waiting) {
+      if (!ReadFile(Read.get(), Buffer, std::min<DWORD>(Waiting, sizeof Buffer), &Got, nullptr)) break;
+      Outcome.Output.append(Buffer, Got);
+      continue;
+    }
+    if (Ended) break;
+    Ended = WaitForSingleObject(Process.get(), 20) == WAIT_OBJECT_0;  // then one more look at the pipe
+  }
   if (WaitForSingleObject(Process.get(), 10000) != WAIT_OBJECT_0) TerminateProcess(Process.get(), 99);
   GetExitCodeProcess(Process.get(), &Outcome.Exit);
   return Outcome;
