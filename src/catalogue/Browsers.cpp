@@ -8,6 +8,7 @@
 
 #include "catalogue/BrowserProfiles.h"
 #include "catalogue/Families.h"
+#include "catalogue/Token.h"
 #include "engine/Database.h"
 #include "engine/FolderGuard.h"
 #include "win/FileHandle.h"
@@ -180,15 +181,10 @@ TFileState StateOf(const std::wstring& Path) {
 // The database's identity: size and last write of the file and of its
 // journal or write-ahead log, whose committed pages are part of it.
 std::uint64_t DatabaseToken(const std::wstring& Path) {
-  std::uint64_t Token = 14695981039346656037ull;
-  auto Mix = [&Token](std::uint64_t Value) {
-    for (int I = 0; I < 8; ++I) Token = (Token ^ ((Value >> (8 * I)) & 0xff)) * 1099511628211ull;
-  };
+  std::uint64_t Token = HashSeed;
   for (const wchar_t* Suffix : {L"", L"-wal", L"-journal"}) {
     const TFileState State = StateOf(Path + Suffix);
-    Mix(State.Exists);
-    Mix(State.Size);
-    Mix(State.LastWrite);
+    Token = HashOf(State.LastWrite, HashOf(State.Size, HashOf(static_cast<std::uint64_t>(State.Exists), Token)));
   }
   return Token;
 }

@@ -2,6 +2,7 @@
 
 #include "actions/TraceKeys.h"
 #include "catalogue/Families.h"
+#include "catalogue/Token.h"
 #include "engine/FolderGuard.h"
 #include "iecache/IECache.h"
 #include "resource.h"
@@ -22,17 +23,6 @@ std::uint64_t ToInteger(const FILETIME& Time) {
   return (static_cast<std::uint64_t>(Time.dwHighDateTime) << 32) | Time.dwLowDateTime;
 }
 
-// FNV-1a, 64 bits: enough to tell whether a value or a list has changed.
-std::uint64_t Hash(const void* Data, std::size_t Size, std::uint64_t Seed = 14695981039346656037ull) {
-  const auto* Byte = static_cast<const unsigned char*>(Data);
-  for (std::size_t I = 0; I < Size; ++I) Seed = (Seed ^ Byte[I]) * 1099511628211ull;
-  return Seed;
-}
-
-template <class T>
-std::uint64_t HashOf(const T& Value, std::uint64_t Seed) {
-  return Hash(&Value, sizeof Value, Seed);
-}
 
 std::string InternetCacheFolder() { return SpecialFolder(CSIDL_INTERNET_CACHE); }
 std::string HistoryFolder() { return SpecialFolder(CSIDL_HISTORY); }
@@ -55,7 +45,7 @@ std::wstring KeyPath(const std::string& Path) {
 }
 
 std::uint64_t ValueToken(DWORD Type, const BYTE* Data, DWORD Size) {
-  return Hash(Data, Size, HashOf(Type, HashOf(Size, 14695981039346656037ull)));
+  return Hash(Data, Size, HashOf(Type, HashOf(Size, HashSeed)));
 }
 
 void PreviewCache(TItemPlan& Plan, TSearchPattern Pattern) {
@@ -98,7 +88,7 @@ std::pair<std::uint64_t, std::uint64_t> RecentShortcuts(std::uint64_t& Token) {
 }
 
 std::uint64_t RecentDocumentsToken() {
-  std::uint64_t Token = 14695981039346656037ull;
+  std::uint64_t Token = HashSeed;
   RecentShortcuts(Token);
   TRegKey Key;
   FILETIME Written{};
@@ -113,7 +103,7 @@ std::uint64_t RecentDocumentsToken() {
 // RealPlayer's lists of recent clips: keys MostRecentClips1 to 10, below
 // HKEY_CLASSES_ROOT and HKEY_CURRENT_USER. Nothing when there are none.
 std::uint64_t RealPlayerToken(int* Found = nullptr) {
-  std::uint64_t Token = 14695981039346656037ull;
+  std::uint64_t Token = HashSeed;
   int Count = 0;
   for (HKEY Root : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER})
     for (int N = 1; N <= 10; ++N) {
@@ -138,7 +128,7 @@ std::pair<std::uint64_t, std::uint64_t> RecycleBinContent() {
 
 std::uint64_t RecycleBinToken() {
   const auto [Count, Bytes] = RecycleBinContent();
-  return HashOf(Bytes, HashOf(Count, 14695981039346656037ull));
+  return HashOf(Bytes, HashOf(Count, HashSeed));
 }
 
 void PreviewIeCache(TPreviewContext& Context, TItemPlan& Plan) {

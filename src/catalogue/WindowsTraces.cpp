@@ -1,6 +1,7 @@
 #include "catalogue/WindowsTraces.h"
 
 #include "catalogue/Families.h"
+#include "catalogue/Token.h"
 #include "win/Handle.h"
 #include "win/SystemLibrary.h"
 #include "win/WidePath.h"
@@ -25,19 +26,6 @@ void ReleaseCom(T* Object) noexcept {
 template <class T>
 using TComRef = TUnique<handle_traits::NullIsInvalid<T*, ReleaseCom<T>>>;
 
-constexpr std::uint64_t HashSeed = 14695981039346656037ull;
-
-// FNV-1a, 64 bits, as the catalogue's tokens.
-std::uint64_t Hash(const void* Data, std::size_t Size, std::uint64_t Seed) {
-  const auto* Byte = static_cast<const unsigned char*>(Data);
-  for (std::size_t I = 0; I < Size; ++I) Seed = (Seed ^ Byte[I]) * 1099511628211ull;
-  return Seed;
-}
-
-template <class T>
-std::uint64_t HashOf(const T& Value, std::uint64_t Seed) {
-  return Hash(&Value, sizeof Value, Seed);
-}
 
 bool EndsWith(std::wstring_view Name, std::wstring_view End) {
   return Name.size() >= End.size() &&
