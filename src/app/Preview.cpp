@@ -228,6 +228,17 @@ void TPreviewDlg::SelectItem(int Index) {
   HWND List = Item(IDC_PREVIEWENTRIES);
   SendMessageW(List, LVM_SETITEMCOUNT, FRows.size(), 0);
   InvalidateRect(List, nullptr, TRUE);
+  // What the item could not look at, and why (a running browser, a refused
+  // folder), stands above its entries.
+  std::string Label = "&Entries of the selected item:";
+  if (Index >= 0 && Index < static_cast<int>(FPlans.size())) {
+    std::string Said;
+    for (const auto* Lines : {&FPlans[Index].Refusals, &FPlans[Index].Notes})
+      for (const std::string& Line : *Lines) Said += " " + Line;
+    for (std::size_t At = Said.find('&'); At != std::string::npos; At = Said.find('&', At + 2)) Said.insert(At, 1, '&');
+    Label += Said;
+  }
+  SetWindowTextW(Item(IDC_PREVIEWENTRIESLABEL), Widen(Label).c_str());
 }
 
 std::wstring_view TPreviewDlg::RowName(const TRow& Row) const {
