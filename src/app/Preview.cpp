@@ -187,17 +187,22 @@ void TPreviewDlg::UpdateItemRow(int Index) {
 }
 
 std::string TPreviewDlg::TotalsText() const {
-  std::uint64_t Files = 0, Bytes = 0, Values = 0, Others = 0;
+  std::uint64_t Files = 0, Bytes = 0, Values = 0, Rows = 0, RowBytes = 0, Others = 0;
   for (const TItemPlan& Plan : FPlans) {
     if (!Plan.Ticked) continue;
     Files += Plan.Files();
     for (const TTreePlan& Tree : Plan.Trees) Bytes += Tree.TickedBytes();
     Values += Plan.RegistryValues();
+    for (const TPlanEntry& Entry : Plan.Entries)
+      if (Entry.Ticked && Entry.Kind == TEntryKind::Rows) Rows += Entry.Rows, RowBytes += Entry.Size;
     Others += Plan.Count() - Plan.Files() - Plan.RegistryValues();
   }
+  Others -= Rows;
   std::string Text = GroupedCount(Files) + (Files == 1 ? " file (" : " files (") + SizeText(Bytes) + "); " +
                      GroupedCount(Values) + (Values == 1 ? " registry value" : " registry values");
-  if (Others) Text += "; " + GroupedCount(Others) + " other entries";
+  if (Rows) Text += "; " + GroupedCount(Rows) + (Rows == 1 ? " database row (" : " database rows (") +
+                    SizeText(RowBytes) + ")";
+  if (Others) Text += "; " + GroupedCount(Others) + (Others == 1 ? " other entry" : " other entries");
   return Text + (FStopped ? ". Stopped before the end: only what was found is shown." : ".");
 }
 
