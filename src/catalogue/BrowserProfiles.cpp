@@ -20,14 +20,15 @@ using enum TLayout;
 // settings page shows them); later versions may add profile folders beside
 // the first, which Local State then lists as for the other browsers.
 const TBrowser BrowserTable[] = {
-    {"chrome", "Google Chrome", Chromium, false, "Google\\Chrome\\User Data"},
+    {"chrome", "Google Chrome", Chromium, false, "Google\\Chrome\\User Data", nullptr, false, "", "Google\\Chrome"},
     {"edge", "Microsoft Edge", Chromium, false, "Microsoft\\Edge\\User Data", nullptr, false,
-     " (its start-up boost can keep it running with no window open)"},
+     " (its start-up boost can keep it running with no window open)", "Microsoft\\Edge"},
     {"firefox", "Mozilla Firefox", Firefox, true, "Mozilla\\Firefox", "Mozilla\\Firefox"},
-    {"brave", "Brave", Chromium, false, "BraveSoftware\\Brave-Browser\\User Data"},
+    {"brave", "Brave", Chromium, false, "BraveSoftware\\Brave-Browser\\User Data", nullptr, false, "",
+     "BraveSoftware\\Brave"},
     {"vivaldi", "Vivaldi", Chromium, false, "Vivaldi\\User Data"},
     {"opera", "Opera", Chromium, true, "Opera Software\\Opera Stable", "Opera Software\\Opera Stable", true},
-    {"chromium", "Chromium", Chromium, false, "Chromium\\User Data"},
+    {"chromium", "Chromium", Chromium, false, "Chromium\\User Data", nullptr, false, "", "Chromium"},
 };
 
 static_assert(std::size(BrowserTable) == BrowserCount);
@@ -163,6 +164,21 @@ std::string BrowserDataFolder(const TBrowser& Browser) { return Below(BaseFolder
 
 std::string BrowserLocalFolder(const TBrowser& Browser) {
   return Browser.LocalData ? Below(BaseFolder(false), Browser.LocalData) : std::string();
+}
+
+std::string BrowserPolicyFolder(const TBrowser& Browser, const char* Setting) {
+  if (!Browser.PolicyKey) return {};
+  const std::wstring Key = L"Software\\Policies\\" + Widen(Browser.PolicyKey), Name = Widen(Setting);
+  for (HKEY Root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+    wchar_t Value[1024];
+    DWORD Size = sizeof Value;
+    // Expandable strings stay as written: what matters is that one is set.
+    if (RegGetValueW(Root, Key.c_str(), Name.c_str(), RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr,
+                     Value, &Size) == ERROR_SUCCESS &&
+        Value[0])
+      return Narrow(Value);
+  }
+  return {};
 }
 
 bool BrowserPresent(const TBrowser& Browser) { return IsFolder(BrowserDataFolder(Browser)); }

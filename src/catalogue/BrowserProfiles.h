@@ -25,6 +25,9 @@ struct TBrowser {
   bool DataIsProfile = false;
   // Said after "it is running" when a browser can run with no window.
   const char* RunningHint = "";
+  // Its policies' key below Software\Policies, where an administrator may
+  // move its data (UserDataDir) or its disk cache (DiskCacheDir); none: unknown.
+  const char* PolicyKey = nullptr;
 };
 
 struct TProfile {
@@ -43,6 +46,9 @@ const TBrowser* FindBrowser(std::string_view Key);
 // local one of a roaming browser; empty when the shell cannot name the base.
 std::string BrowserDataFolder(const TBrowser& Browser);
 std::string BrowserLocalFolder(const TBrowser& Browser);
+// A folder a policy sets for the browser (Setting: "UserDataDir",
+// "DiskCacheDir"), from the machine's policies, then the user's; empty when none.
+std::string BrowserPolicyFolder(const TBrowser& Browser, const char* Setting);
 // Whether its data folder exists.
 bool BrowserPresent(const TBrowser& Browser);
 // Its profiles whose folders exist. Chromium: the keys of Local State's

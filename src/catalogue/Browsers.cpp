@@ -465,8 +465,21 @@ void PreviewFirefox(TPreviewContext& Context, TItemPlan& Plan, const TWhat& What
 void PreviewBrowser(TPreviewContext& Context, TItemPlan& Plan) {
   const TWhat What = WhatOf(*Plan.Item);
   if (!What.Browser || !What.Kind) return;
+  // Data an administrator moved elsewhere is not looked for there: said, not guessed.
+  const std::string Moved = BrowserPolicyFolder(*What.Browser, "UserDataDir");
+  if (!Moved.empty()) {
+    Plan.Notes.push_back("Skipped " + std::string(What.Browser->Name) + ": a policy keeps its data in \"" + Moved +
+                         "\" (UserDataDir), which Vellumix does not clean.");
+    return;
+  }
   const std::vector<TProfile> Profiles = BrowserProfiles(*What.Browser);
   const bool Chromium = What.Browser->Layout == TLayout::Chromium;
+  if (What.Kind->Kind == TKind::Cache) {
+    const std::string Cache = BrowserPolicyFolder(*What.Browser, "DiskCacheDir");
+    if (!Cache.empty())
+      Plan.Notes.push_back(std::string(What.Browser->Name) + "'s disk cache lies where a policy puts it, \"" + Cache +
+                           "\" (DiskCacheDir): it was not cleaned.");
+  }
   if (Chromium && !Profiles.empty() && ProfileInUse(*What.Browser, Profiles.front())) {
     Plan.Notes.push_back(RunningNote(What, nullptr));
     return;

@@ -5,6 +5,7 @@
 #include "catalogue/Catalogue.h"
 #include "catalogue/Json.h"
 #include "support/TempTree.h"
+#include "support/TestKey.h"
 #include "win/Handle.h"
 #include "win/WidePath.h"
 
@@ -448,6 +449,41 @@ TEST_F(Browsers, ARunningChromiumIsSkippedAtThePreviewAndAtTheClean) {
   Preview(Run, "edge.cache");
   ASSERT_EQ(Run.Plan.Notes.size(), 1u);
   EXPECT_THAT(Run.Plan.Notes[0], HasSubstr("start-up boost"));
+}
+
+// An administrator who moved the data or the cache is not second-guessed:
+// what lies elsewhere is left, and the note says where.
+TEST_F(Browsers, DataAPolicyMovesIsNotLookedForAndTheNoteSaysWhere) {
+  MakeChrome();
+  TTestKey Key;
+  HKEY Root = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, Key.Path().c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &Root,
+                            nullptr),
+            ERROR_SUCCESS);
+  ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, Root), ERROR_SUCCESS);
+  RegCloseKey(Root);
+  struct TPutBack {
+    ~TPutBack() { RegOverridePredefKey(HKEY_CURRENT_USER, nullptr); }
+  } PutBack;
+  const std::string Policies = "Software\\Policies\\Google\\Chrome";
+  ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, Policies.c_str(), "DiskCacheDir", REG_SZ, "D:\\Cache", 9),
+            ERROR_SUCCESS);
+  TRun Cache;
+  Preview(Cache, "chrome.cache");
+  EXPECT_GT(Cache.Plan.Count(), 0u) << "the other caches still go";
+  ASSERT_EQ(Cache.Plan.Notes.size(), 1u);
+  EXPECT_THAT(Cache.Plan.Notes[0], HasSubstr("\"D:\\Cache\" (DiskCacheDir)"));
+  ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, Policies.c_str(), "UserDataDir", REG_EXPAND_SZ,
+                            "${local_app_data}\\Elsewhere", 29),
+            ERROR_SUCCESS);
+  for (const char* Item : {"chrome.cache", "chrome.history"}) {
+    TRun Run;
+    Preview(Run, Item);
+    EXPECT_EQ(Run.Plan.Count(), 0u) << Item;
+    ASSERT_FALSE(Run.Plan.Notes.empty()) << Item;
+    EXPECT_THAT(Run.Plan.Notes[0], HasSubstr("Skipped Google Chrome: a policy keeps its data in "
+                                             "\"${local_app_data}\\Elsewhere\" (UserDataDir)"));
+  }
 }
 
 TEST_F(Browsers, DatabasesThatAreNotWhatTheyShouldBeAreLeftAsTheyAre) {
