@@ -5,6 +5,7 @@
 #include "resource.h"
 #include "win/Registry.h"
 #include "catalogue/Catalogue.h"
+#include "settings/Policy.h"
 #include "win/Shell.h"
 
 #include <algorithm>
@@ -37,7 +38,7 @@ void TMainForm::FamilyCommandExecute(int Id) {
   ClearItems(Items, false);
 }
 
-void TMainForm::ClearItems(const std::vector<const TItem*>& Items, bool Confirm) {
+void TMainForm::ClearItems(const std::vector<const TItem*>& Asked, bool Confirm) {
   RunBusy([&] {
     if (Closing()) return;
     Action->TrimMessages();
@@ -49,7 +50,17 @@ void TMainForm::ClearItems(const std::vector<const TItem*>& Items, bool Confirm)
       }
     }
     Action->Tally = {};
-    FSummaryDue = !Items.empty();
+    // An item an administrator turned off stays off, whatever asks for it.
+    std::vector<const TItem*> Items;
+    for (const TItem* Item : Asked)
+      if (ItemPolicy(Item->Id) == TPolicy::ForcedOff) {
+        Action->AddMessage(std::string("Left ") + Item->Label + " as it is: your administrator turned it off.", "");
+        ++Action->Tally.Refused;
+        ++Action->Tally.StayedOther;
+      } else {
+        Items.push_back(Item);
+      }
+    FSummaryDue = !Asked.empty();
     // Every item is cleared as if its switch were on; the pane follows each.
     for (const TItem* Item : Items) {
       if (Closing()) return;  // a hand-off or a dialog processed messages

@@ -142,13 +142,21 @@ void TMainForm::ClearPlanned(const TItem& Item) {
   TTally Removed;
   std::vector<std::string> Lines;
   SweepProgress.Reset();
+  // Read here: the settings may change while the worker works.
+  const bool KeepRecentTemp = Option->KeepTempFiles;
   CleanOnWorker([&] {
-    TPreviewContext Look{SweepProgress, Option->KeepTempFiles};
-    Item.Preview(Look, Plan);
-    if (SweepProgress.Cancelled()) return;
-    SweepProgress.BeginClean(SweepProgress.Entries, SweepProgress.Bytes);
-    TCleanContext Context{SweepProgress, Removed, Lines};
-    CleanPlanEntries(Plan, Context);
+    try {
+      TPreviewContext Look{SweepProgress, KeepRecentTemp};
+      Item.Preview(Look, Plan);
+      if (SweepProgress.Cancelled()) return;
+      SweepProgress.BeginClean(SweepProgress.Entries, SweepProgress.Bytes);
+      TCleanContext Context{SweepProgress, Removed, Lines};
+      CleanPlanEntries(Plan, Context);
+    } catch (const std::exception& E) {
+      Lines.push_back(std::string("Could not clean ") + Item.Label + ": " + E.what());
+      ++Removed.Refused;
+      ++Removed.StayedOther;
+    }
   });
   if (Closing()) return;
   for (const std::string& Refusal : Plan.Refusals) {
@@ -173,9 +181,13 @@ void TMainForm::CleanOnWorker(const std::function<void()>& Work) {
   Worker.Start(
       [&] {
         // The shell's and the clipboard's functions want an apartment.
-        const HRESULT Com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        struct TApartment {
+          HRESULT Com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+          ~TApartment() {
+            if (SUCCEEDED(Com)) CoUninitialize();
+          }
+        } Apartment;
         Work();
-        if (SUCCEEDED(Com)) CoUninitialize();
       },
       [Window] { PostMessageW(Window, WM_NULL, 0, 0); });
   Application.WaitWhile([&] {

@@ -199,6 +199,16 @@ bool PlainFile(const std::wstring& Path) {
          HandleLeadsTo(File.get(), Path);
 }
 
+// The database and the files SQLite opens beside it by name (its journal, its
+// write-ahead log and that log's index): each absent or a plain file. SQLite
+// would follow a link there, write through it and delete it on closing.
+bool PlainDatabase(const std::wstring& Path) {
+  if (!PlainFile(Path)) return false;
+  for (const wchar_t* Side : {L"-journal", L"-wal", L"-shm"})
+    if (StateOf(Path + Side).Exists && !PlainFile(Path + Side)) return false;
+  return true;
+}
+
 // ---- the SQL of a job
 
 std::vector<std::string> Words(const char* Text) {
@@ -384,8 +394,8 @@ void AddRows(TItemPlan& Plan, const TWhat& What, const TProfile& Profile, const 
   const std::wstring Path = LongPath(File);
   const TFileState Before = StateOf(Path);
   if (!Before.Exists) return;
-  if (!PlainFile(Path)) {
-    Plan.Notes.push_back("Skipped " + Whose(What, Profile) + ": \"" + File + "\" is a link.");
+  if (!PlainDatabase(Path)) {
+    Plan.Notes.push_back("Skipped " + Whose(What, Profile) + ": \"" + File + "\" or a file beside it is a link.");
     return;
   }
   const TExamined Result = Examine(Path, Job, Profile.Folder);
@@ -518,7 +528,8 @@ void CleanRows(TCleanContext& Context, const TPlanEntry& Entry, const TWhat& Wha
   };
   if (DatabaseToken(Entry.Key) != Entry.Token)
     return Stayed(Tally.Changed, "Left " + Name + " as it is: the database changed since the preview. Preview again.");
-  if (!PlainFile(Entry.Key)) return Stayed(Tally.Refused, "Skipped " + Name + ": the database is a link.");
+  if (!PlainDatabase(Entry.Key))
+    return Stayed(Tally.Refused, "Skipped " + Name + ": the database or a file beside it is a link.");
 
   const TFileState Before = StateOf(Entry.Key);
   TDatabase Database;

@@ -476,7 +476,12 @@ void CleanEntries(TCleanContext& Context, TItemPlan& Plan) {
 
 void CleanPlanEntries(TItemPlan& Plan, TCleanContext& Context) {
   if (!Plan.Ticked) return;
-  for (const std::string& Note : Plan.Notes) Context.Lines.push_back(Note);
+  // What the preview could not look at stays, and counts so.
+  for (const std::string& Note : Plan.Notes) {
+    Context.Lines.push_back(Note);
+    ++Context.Tally.Refused;
+    ++Context.Tally.StayedOther;
+  }
   if (Plan.Item->Clean)
     Plan.Item->Clean(Context, Plan);
   else

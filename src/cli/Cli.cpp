@@ -90,12 +90,13 @@ bool Stays(TEntryOutcome Outcome) {
 }
 
 // The result field of an entry after a clean, and for one that stayed, why.
-// An entry the item's own clean or operation took without a word on it: "done".
+// An operation that ran: "done". An entry the item's own clean took without a
+// word on it (rows, a browser's files): "see_log", its lines say what became of it.
 const char* ResultName(TEntryOutcome Outcome, bool Own) {
   switch (Outcome) {
     case TEntryOutcome::Removed: return Own ? "done" : "removed";
     case TEntryOutcome::Vanished: return "vanished";
-    case TEntryOutcome::NotTried: return Own ? "done" : "not_tried";
+    case TEntryOutcome::NotTried: return Own ? "see_log" : "not_tried";
     default: return "stayed";
   }
 }
@@ -223,6 +224,7 @@ void WriteEntry(TRun& Run, const TItem& Item, const char* Kind, const std::strin
 
 void WriteEntries(TRun& Run, const TItemPlan& Plan, const TCleanReport* Report) {
   const TItem& Item = *Plan.Item;
+  static const TEntryOutcome NotTried = TEntryOutcome::NotTried;
   for (std::size_t T = 0; T < Plan.Trees.size(); ++T) {
     const TTreePlan& Tree = Plan.Trees[T];
     for (std::size_t At = 0; At < Tree.Entries.size(); ++At) {
@@ -230,12 +232,13 @@ void WriteEntries(TRun& Run, const TItemPlan& Plan, const TCleanReport* Report) 
       const bool Folder = Entry.IsFolder();
       const TEntryOutcome* Outcome =
           Report && T < Report->Trees.size() && At < Report->Trees[T].size() ? &Report->Trees[T][At] : nullptr;
-      if (Report && !Outcome) continue;
+      // A tree the item's own clean took is named too; its lines tell the rest.
+      const bool Own = Report && !Outcome;
+      if (Own) Outcome = &NotTried;
       WriteEntry(Run, Item, Folder ? "folder" : "file", ShownPath(Tree.PathOf(Entry)) + (Folder ? "\\" : ""),
-                 "path", Folder ? 0 : Entry.Size, Outcome, false);
+                 "path", Folder ? 0 : Entry.Size, Outcome, Own);
     }
   }
-  static const TEntryOutcome NotTried = TEntryOutcome::NotTried;
   for (std::size_t At = 0; At < Plan.Entries.size(); ++At) {
     const TPlanEntry& Entry = Plan.Entries[At];
     const TEntryOutcome* Outcome =

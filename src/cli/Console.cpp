@@ -70,7 +70,9 @@ bool TConsole::Open(const std::string& OutFile, std::string& Error) {
   Full.pop_back();
   FTarget = Full;
   FTemporary = Full + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp";
-  FFile.reset(CreateFileW(FTemporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+  // A new file only: whatever stands under that name (a link among others)
+  // is not written through.
+  FFile.reset(CreateFileW(FTemporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                           nullptr));
   if (!FFile) {
     Error = "Cannot write " + OutFile + ": " + SystemMessage(GetLastError()) + ".";

@@ -26,8 +26,10 @@ TDatabase::~TDatabase() { Close(); }
 
 int TDatabase::Open(const std::wstring& Path, bool ReadOnly) {
   Close();
-  // No URI names, no following a link at the last step (where the file layer
-  // can tell), no creating: a missing database is no database.
+  // No URI names, no creating: a missing database is no database. SQLite's
+  // Windows layer follows links whatever it is asked (the no-follow flag
+  // works on Unix only): the caller checks the database and the files beside
+  // it before opening.
   const int Flags = (ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOFOLLOW |
                     SQLITE_OPEN_FULLMUTEX;
   const std::optional<std::string> Name = SqlitePath(Path);

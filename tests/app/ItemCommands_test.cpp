@@ -135,6 +135,18 @@ TEST_F(ItemCommandTest, FamilyCommandsClearTheirItemOrSayHowToChoose) {
     ASSERT_TRUE(Reg.OpenKeyReadOnly(RunMru + "Neighbour"));
     EXPECT_EQ(Reg.ReadString("a"), "kept");
   }
+  // Turned off by an administrator: left, whatever asks for it.
+  {
+    TRegistry Reg(HKEY_CURRENT_USER);  // the window's, redirected
+    ASSERT_TRUE(Reg.OpenKey(RunMru, false));
+    Reg.WriteString("a", "notepad\\1");
+    ASSERT_TRUE(Reg.OpenKey("\\Software\\Policies\\Vellumix\\Items", true));
+    Reg.WriteInteger("windows.run_history", 0);
+  }
+  SendMessageW(F.Handle(), WM_COMMAND, ItemCommand(*Run), 0);
+  EXPECT_THAT(Line(1), HasSubstr(" Left Run history as it is: your administrator turned it off. "));
+  EXPECT_THAT(Line(0), HasSubstr("; 1 entry stayed (refused). "));
+  EXPECT_EQ(ValueNamesOf(RunMru), std::vector<std::string>{"a"});
   SendMessageW(F.Handle(), WM_COMMAND, SectionCommandBase, 0);  // the first browser, nothing chosen
   EXPECT_THAT(Line(0), HasSubstr(" Nothing is chosen for " + SectionsOf(TGroup::Browsers).front() +
                                  ": choose its items on the Browsers page of the options (F11). "));

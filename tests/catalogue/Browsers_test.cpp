@@ -408,10 +408,22 @@ TEST_F(Browsers, ADatabaseThatIsALinkIsNotOpened) {
   if (!MakeFileLink(History, Canary)) GTEST_SKIP() << "no Linux links here";
   const auto Before = ReadWholeFile(Canary, 1 << 20);
   const TRun Run = PreviewAndClean("chrome.history");
-  EXPECT_THAT(Run.Text(), HasSubstr("Skipped Google Chrome's history (Default): \"" + History + "\" is a link."));
+  EXPECT_THAT(Run.Text(), HasSubstr("Skipped Google Chrome's history (Default): \"" + History +
+                                    "\" or a file beside it is a link."));
   EXPECT_EQ(ReadWholeFile(Canary, 1 << 20), Before);
   EXPECT_EQ(Run.Tally.Rows, ChromiumHistoryRows) << "Profile 1";
+  EXPECT_EQ(Run.Tally.Refused, 1u) << "what stayed is counted";
   RemoveTree(History);  // the link, not what it leads to
+
+  // SQLite opens the log beside a database by name, and would write through
+  // a link there and delete it on closing.
+  const std::string Other = Chrome + "\\Profile 1\\History";
+  const std::string Log = Tree.File("canary-wal", "not a log");
+  ASSERT_TRUE(MakeFileLink(Other + "-wal", Log));
+  const TRun Beside = PreviewAndClean("chrome.history");
+  EXPECT_THAT(Beside.Text(), HasSubstr("\"" + Other + "\" or a file beside it is a link."));
+  EXPECT_EQ(ReadWholeFile(Log, 1 << 20), "not a log");
+  RemoveTree(Other + "-wal");
 }
 
 TEST_F(Browsers, ARunningChromiumIsSkippedAtThePreviewAndAtTheClean) {
