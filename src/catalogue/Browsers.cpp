@@ -579,7 +579,18 @@ void CleanRows(TCleanContext& Context, const TPlanEntry& Entry, const TWhat& Wha
 bool Within(const std::wstring& Root, const std::string& Folder) {
   if (Folder.empty()) return false;
   std::wstring Plain = Root.rfind(L"\\\\?\\", 0) == 0 ? Root.substr(4) : Root;
-  return PathHolds(Widen(Folder), Plain);
+  if (PathHolds(Widen(Folder), Plain)) return true;
+  // A tree's root is where its folder really is (the guard resolved it); the
+  // profile's folder is as its browser names it, maybe through a link or
+  // another drive letter: resolved the same way, it must compare too.
+  // Only to learn where it leads: nothing is done through this handle.
+  TFileHandle Opened(CreateFileW(LongPath(Folder).c_str(), FILE_READ_ATTRIBUTES,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  const std::optional<std::wstring> Final = Opened ? FinalPathOf(Opened.get()) : std::nullopt;
+  if (!Final) return false;
+  const std::wstring Resolved = Final->rfind(L"\\\\?\\", 0) == 0 ? Final->substr(4) : *Final;
+  return PathHolds(Resolved, Plain);
 }
 
 void CleanBrowser(TCleanContext& Context, TItemPlan& Plan) {

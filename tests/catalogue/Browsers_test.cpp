@@ -639,6 +639,35 @@ TEST_F(Browsers, ARunningFirefoxProfileIsLeftWholeWhileTheOtherIsCleaned) {
   EXPECT_EQ(Scalar(Absolute + "\\places.sqlite", "SELECT COUNT(*) FROM moz_historyvisits"), 0);
 }
 
+// A profile named through a folder link: the clean's trees lie where the link
+// leads, and a Firefox that started since the preview is still recognised.
+TEST_F(Browsers, AProfileReachedThroughALinkIsRecognisedAsRunning) {
+  const std::string Real = Tree.Folder("Real\\Linked Profile");
+  Tree.File("Real\\Linked Profile\\cache2\\entries\\GHI", "cached");
+  Tree.File("Real\\Linked Profile\\sessionstore.jsonlz4", "session");
+  Tree.File("Real\\Linked Profile\\parent.lock", "");
+  if (!MakeFolderLink(Tree["Via"], Tree["Real"])) GTEST_SKIP() << "no Linux links here";
+  const std::string Named = Tree["Via"] + "\\Linked Profile";
+  Tree.File("Roaming\\Mozilla\\Firefox\\profiles.ini",
+            "[Profile0]\r\nName=linked\r\nIsRelative=0\r\nPath=" + Named + "\r\nDefault=1\r\n");
+  std::vector<TRun> Runs(2);
+  Preview(Runs[0], "firefox.cache");
+  Preview(Runs[1], "firefox.session");
+  for (const TRun& Run : Runs) ASSERT_GT(Run.Plan.Count(), 0u) << Run.Plan.Item->Id;
+  {
+    TFileHandle Held = HoldLock(Named + "\\parent.lock", 0, FILE_ATTRIBUTE_NORMAL);
+    ASSERT_TRUE(Held);
+    for (TRun& Run : Runs) {
+      Clean(Run);
+      EXPECT_THAT(Run.Text(), HasSubstr("the browser is running")) << Run.Plan.Item->Id;
+      EXPECT_EQ(Run.Tally.Files, 0u) << Run.Plan.Item->Id;
+    }
+  }
+  EXPECT_TRUE(Exists(Real + "\\cache2\\entries\\GHI"));
+  EXPECT_TRUE(Exists(Real + "\\sessionstore.jsonlz4"));
+  RemoveTree(Tree["Via"]);  // the link, not what it leads to
+}
+
 TEST_F(Browsers, AnItemIsOfferedWhereItsBrowserKeepsData) {
   for (const char* Id : {"chrome.cache", "firefox.history", "opera.session", "edge.forms"})
     EXPECT_FALSE(FindItem(Id)->Present()) << Id;
