@@ -17,12 +17,6 @@ namespace {
 
 constexpr UINT_PTR ProgressTimer = 1;
 
-// "\\?\C:\x" -> "C:\x", "\\?\UNC\s\x" -> "\\s\x": paths as people read them.
-std::wstring ShownPath(std::wstring Path) {
-  if (Path.starts_with(L"\\\\?\\UNC\\")) return L"\\" + Path.substr(7);
-  if (Path.starts_with(L"\\\\?\\")) return Path.substr(4);
-  return Path;
-}
 
 std::wstring LocalTimeText(std::uint64_t Utc) {
   if (!Utc) return {};
@@ -273,7 +267,7 @@ std::wstring TPreviewDlg::CellText(const TRow& Row, int Column) const {
   switch (Column) {
     case 0:
       if (Row.Tree == NoTree) return Widen(Plan.Entries[Row.Index].Name);
-      return ShownPath(Plan.Trees[Row.Tree].PathOf(Plan.Trees[Row.Tree].Entries[Row.Index]));
+      return PlainPath(Plan.Trees[Row.Tree].PathOf(Plan.Trees[Row.Tree].Entries[Row.Index]));
     case 1:
       if (Row.Tree != NoTree && Plan.Trees[Row.Tree].Entries[Row.Index].IsFolder()) return {};
       return Widen(SizeText(RowSize(Row)));
@@ -330,7 +324,7 @@ std::string TPreviewDlg::Csv() const {
   for (const TItemPlan& Plan : FPlans) {
     for (const TTreePlan& Tree : Plan.Trees)
       for (const TTreePlan::TEntry& Entry : Tree.Entries)
-        Line(Plan, Entry.IsFolder() ? "folder" : "file", Narrow(ShownPath(Tree.PathOf(Entry))), Entry.Size,
+        Line(Plan, Entry.IsFolder() ? "folder" : "file", Narrow(PlainPath(Tree.PathOf(Entry))), Entry.Size,
              Entry.LastWrite, Entry.Ticked);
     for (const TPlanEntry& Entry : Plan.Entries) {
       const char* Kind = Entry.Kind == TEntryKind::RegistryValue ? "registry value"

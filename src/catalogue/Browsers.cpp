@@ -578,7 +578,7 @@ void CleanRows(TCleanContext& Context, const TPlanEntry& Entry, const TWhat& Wha
 
 bool Within(const std::wstring& Root, const std::string& Folder) {
   if (Folder.empty()) return false;
-  std::wstring Plain = Root.rfind(L"\\\\?\\", 0) == 0 ? Root.substr(4) : Root;
+  const std::wstring Plain = PlainPath(Root);
   if (PathHolds(Widen(Folder), Plain)) return true;
   // A tree's root is where its folder really is (the guard resolved it); the
   // profile's folder is as its browser names it, maybe through a link or
@@ -589,8 +589,7 @@ bool Within(const std::wstring& Root, const std::string& Folder) {
                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   const std::optional<std::wstring> Final = Opened ? FinalPathOf(Opened.get()) : std::nullopt;
   if (!Final) return false;
-  const std::wstring Resolved = Final->rfind(L"\\\\?\\", 0) == 0 ? Final->substr(4) : *Final;
-  return PathHolds(Resolved, Plain);
+  return PathHolds(PlainPath(*Final), Plain);
 }
 
 void CleanBrowser(TCleanContext& Context, TItemPlan& Plan) {

@@ -121,11 +121,7 @@ const char* WhyWords(TEntryOutcome Outcome) {
 }
 
 // A path as people write it: without the "\\?\" the cleaner works with.
-std::string ShownPath(std::wstring_view Path) {
-  if (Path.starts_with(L"\\\\?\\UNC\\")) return "\\\\" + Narrow(Path.substr(8));
-  if (Path.starts_with(L"\\\\?\\")) Path.remove_prefix(4);
-  return Narrow(Path);
-}
+std::string ShownPath(std::wstring_view Path) { return Narrow(PlainPath(Path)); }
 
 // ---- list
 

@@ -45,12 +45,6 @@ std::wstring WithoutTrailingBackslash(std::wstring Path) {
   return Path;
 }
 
-// "\\?\C:\x" -> "C:\x", "\\?\UNC\server\share" -> "\\server\share".
-std::wstring PlainPath(std::wstring Path) {
-  if (Path.rfind(L"\\\\?\\UNC\\", 0) == 0) return L"\\" + Path.substr(7);
-  if (Path.rfind(L"\\\\?\\", 0) == 0) return Path.substr(4);
-  return Path;
-}
 
 std::wstring LongForm(const std::wstring& Plain) {
   if (IsUnc(Plain)) return L"\\\\?\\UNC\\" + Plain.substr(2);

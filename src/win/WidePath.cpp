@@ -69,6 +69,12 @@ std::wstring WidePath(std::string_view Path) {
   return Wide;
 }
 
+std::wstring PlainPath(std::wstring_view Path) {
+  if (Path.starts_with(L"\\\\?\\UNC\\")) return L"\\" + std::wstring(Path.substr(7));
+  if (Path.starts_with(L"\\\\?\\")) Path.remove_prefix(4);
+  return std::wstring(Path);
+}
+
 std::wstring LongPath(std::string_view CanonicalPath) {
   std::wstring Wide = Widen(CanonicalPath);
   if (IsDriveAbsolute(Wide)) return L"\\\\?\\" + Wide;

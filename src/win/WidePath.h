@@ -31,3 +31,6 @@ std::wstring WidePath(std::string_view Path);
 // dot or blank, "con.txt", "NUL") mean exactly the entry found on disk. A
 // relative path is only widened.
 std::wstring LongPath(std::string_view CanonicalPath);
+// The other way: "\\?\C:\x" -> "C:\x", "\\?\UNC\server\share" -> "\\server\share";
+// any other path as it is. Paths as people read them, and as they compare.
+std::wstring PlainPath(std::wstring_view Path);
