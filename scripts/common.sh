@@ -63,6 +63,14 @@ ensure_prefix() {
   [ -f "$WINEPREFIX/system.reg" ] && return 0
   log "creating Wine prefix $WINEPREFIX"
   env -u DISPLAY "$WINELOADER" wineboot -i >/dev/null 2>&1
+  # The user's temporary folder where Windows keeps it, inside the profile's
+  # AppData\Local (Wine's own default lies beside AppData): the program
+  # sweeps no temporary folder outside the user's own.
+  local Temp='%USERPROFILE%\AppData\Local\Temp' Name
+  for Name in TEMP TMP; do
+    wine reg add 'HKCU\Environment' /v $Name /t REG_EXPAND_SZ /d "$Temp" /f >/dev/null 2>&1
+  done
+  wine cmd /c "mkdir \"$Temp\"" >/dev/null 2>&1
   wineserver -w
 }
 

@@ -3,6 +3,7 @@
 #include "app/Preview.h"
 
 #include "app/UMain.h"
+#include "app/WindowHost.h"
 #include "resource.h"
 #include "win/Application.h"
 #include "win/TextFile.h"
@@ -112,6 +113,8 @@ bool TPreviewDlg::OnInitDialog() {
 void TPreviewDlg::Start() {
   FPlans.assign(FItems.size(), {});
   for (std::size_t I = 0; I < FItems.size(); ++I) FPlans[I].Item = FItems[I];
+  // Two items that take the same trace: only the one that takes more looks.
+  MarkCovered(FPlans);
   Progress.Reset();
   SetTimer(Handle(), ProgressTimer, 100, nullptr);
   const HWND Window = Handle();
@@ -122,7 +125,14 @@ void TPreviewDlg::Start() {
         TPreviewContext Context{Progress, FKeepRecentTemp};
         for (std::size_t I = 0; I < FPlans.size() && !Progress.Cancelled(); ++I) {
           FCurrent = I;
-          FPlans[I].Item->Preview(Context, FPlans[I]);
+          TItemPlan& Plan = FPlans[I];
+          if (Plan.CoveredBy) continue;
+          // One item that fails to look leaves the others' look whole.
+          try {
+            Plan.Item->Preview(Context, Plan);
+          } catch (const std::exception& E) {
+            Plan.Notes.push_back(std::string("Could not look at ") + Plan.Item->Label + ": " + E.what());
+          }
         }
         if (SUCCEEDED(Com)) CoUninitialize();
       },
@@ -140,7 +150,7 @@ void TPreviewDlg::ShowProgress() {
 
 void TPreviewDlg::Finish() {
   KillTimer(Handle(), ProgressTimer);
-  FWorker.Join();
+  FWorker.Join();  // what an item raised was caught by the worker itself
   FComputed = true;
   FStopped = Progress.Cancelled();
   FillItems();
@@ -176,8 +186,12 @@ void TPreviewDlg::FillItems() {
 void TPreviewDlg::UpdateItemRow(int Index) {
   const TItemPlan& Plan = FPlans[Index];
   HWND List = Item(IDC_PREVIEWITEMS);
-  SetCell(List, Index, 1, Widen(GroupedCount(Plan.Count())));
-  SetCell(List, Index, 2, Widen(SizeText(Plan.Bytes())));
+  // An item that does not look itself says why in its row.
+  const std::string Instead = !Plan.Skipped.empty() ? "skipped: " + Plan.Skipped
+                              : Plan.CoveredBy       ? std::string("with ") + Plan.CoveredBy->Label
+                                                     : std::string();
+  SetCell(List, Index, 1, Widen(Instead.empty() ? GroupedCount(Plan.Count()) : Instead));
+  SetCell(List, Index, 2, Instead.empty() ? Widen(SizeText(Plan.Bytes())) : std::wstring());
 }
 
 std::string TPreviewDlg::TotalsText() const {
@@ -232,7 +246,7 @@ void TPreviewDlg::SelectItem(int Index) {
   std::string Label = "&Entries of the selected item:";
   if (Index >= 0 && Index < static_cast<int>(FPlans.size())) {
     std::string Said;
-    for (const auto* Lines : {&FPlans[Index].Refusals, &FPlans[Index].Notes})
+    for (const auto* Lines : {&FPlans[Index].Refusals, &FPlans[Index].Notes, &FPlans[Index].Held})
       for (const std::string& Line : *Lines) Said += " " + Line;
     for (std::size_t At = Said.find('&'); At != std::string::npos; At = Said.find('&', At + 2)) Said.insert(At, 1, '&');
     Label += Said;
@@ -493,15 +507,6 @@ void TMainForm::PreviewActionExecute() {
 void TMainForm::CleanPreview(std::vector<TItemPlan>& Plans) {
   Action->Tally = {};
   FSummaryDue = true;
-  for (const TItemPlan& Plan : Plans) {
-    if (!Plan.Ticked) continue;
-    for (const std::string& Refusal : Plan.Refusals) {
-      Action->AddMessage(Refusal, "");
-      ++Action->Tally.Refused;
-      ++Action->Tally.StayedOther;
-    }
-  }
-  // Files, folders, registry values and cache entries, on a worker.
   SweepProgress.Reset();
   std::uint64_t Entries = 0, Bytes = 0;
   for (const TItemPlan& Plan : Plans)
@@ -510,35 +515,16 @@ void TMainForm::CleanPreview(std::vector<TItemPlan>& Plans) {
   SweepProgress.Entries = Entries;
   SweepProgress.Bytes = Bytes;
   SweepProgress.BeginClean(Entries, Bytes);
-  TTally Removed;
-  std::vector<std::string> Lines;
-  TCleanContext Context{SweepProgress, Removed, Lines};
   FProgressItem = "Shred";
-  CleanOnWorker([&] {
-    for (TItemPlan& Plan : Plans) CleanPlanEntries(Plan, Context);
-  });
-  Action->Tally += Removed;
-  for (const std::string& Line : Lines) Action->AddMessage(Line, "");
+  TPreviewContext Context{SweepProgress, Option->KeepTempFiles};
+  TWindowHost Host(*this);
+  const bool Ended = CleanItems(Plans, false, Context, Host);
+  Action->Tally += Host.Removed;
   if (Closing()) return;
-  // Operations, here, only while what they clear is what the preview saw.
-  for (const TItemPlan& Plan : Plans) {
-    if (!Plan.Ticked) continue;
-    for (const TPlanEntry& Entry : Plan.Entries) {
-      if (!Entry.Ticked || Entry.Kind != TEntryKind::Operation || !Plan.Item->Clear) continue;
-      if (OperationToken(*Plan.Item) == Entry.Token) {
-        ((*Action).*Plan.Item->Clear)(true);
-      } else {
-        Action->AddMessage(std::string(Plan.Item->Label) + " changed since the preview and was left as it is: preview again to clear it.", "");
-        ++Action->Tally.Changed;
-        ++Action->Tally.StayedOther;
-      }
-      if (Closing()) return;
-      RefreshMemo();
-    }
-  }
   // The summary now, while the preview still shows: the command's end would
   // come only once the window has gone.
   FSummaryDue = false;
-  Action->AddMessage(SummaryLine(Action->Tally), "");
+  Action->AddMessage((Ended ? "" : "Stopped before the end: what was not reached stays. ") + SummaryLine(Action->Tally),
+                     "");
   RefreshMemo();
 }

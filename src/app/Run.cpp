@@ -3,6 +3,7 @@
 
 #include "app/Preview.h"
 #include "catalogue/Catalogue.h"
+#include "app/WindowHost.h"
 #include "engine/CleanLock.h"
 #include "engine/Worker.h"
 #include "win/Application.h"
@@ -108,6 +109,11 @@ void TMainForm::RunItems() {
   // The early items start their sweeps first; their lines reach the pane
   // with the first of the others.
   for (const TItem* Item : Items) {
+    if (const TItem* Covering = CoveringItem(*Item, Items)) {
+      // Planned once, by the item that takes more.
+      Action->AddMessage(std::string(Item->Label) + ": cleared with " + Covering->Label + ".", "");
+      continue;
+    }
     ClearItem(*Item);
     if (Closing()) return;  // the operation may have processed messages
     if (!Item->Early) RefreshMemo();
@@ -137,42 +143,15 @@ void TMainForm::ClearPlanned(const TItem& Item) {
   // After the sweeps still running: one worker at a time uses the counters.
   WaitForScanner();
   if (Closing()) return;
-  TItemPlan Plan;
-  Plan.Item = &Item;
-  TTally Removed;
-  std::vector<std::string> Lines;
+  std::vector<TItemPlan> Plans(1);
+  Plans[0].Item = &Item;
   SweepProgress.Reset();
   // Read here: the settings may change while the worker works.
-  const bool KeepRecentTemp = Option->KeepTempFiles;
-  CleanOnWorker([&] {
-    try {
-      TPreviewContext Look{SweepProgress, KeepRecentTemp};
-      Item.Preview(Look, Plan);
-      if (SweepProgress.Cancelled()) return;
-      SweepProgress.BeginClean(SweepProgress.Entries, SweepProgress.Bytes);
-      TCleanContext Context{SweepProgress, Removed, Lines};
-      CleanPlanEntries(Plan, Context);
-    } catch (const std::exception& E) {
-      Lines.push_back(std::string("Could not clean ") + Item.Label + ": " + E.what());
-      ++Removed.Refused;
-      ++Removed.StayedOther;
-    }
-  });
-  if (Closing()) return;
-  for (const std::string& Refusal : Plan.Refusals) {
-    Action->AddMessage(Refusal, "");
-    ++Removed.Refused;
-    ++Removed.StayedOther;
-  }
-  for (const std::string& Line : Lines) Action->AddMessage(Line, "");
-  // Every item says what it did; an item that said nothing itself gets its count.
-  if (Lines.empty() && Plan.Refusals.empty()) {
-    std::string Counted = SummaryLine(Removed);
-    Counted[0] = 'r';
-    Action->AddMessage(std::string(Item.Label) + ": " + Counted, "");
-  }
-  Action->Tally += Removed;
-  RefreshMemo();
+  TPreviewContext Look{SweepProgress, Option->KeepTempFiles};
+  TWindowHost Host(*this);
+  Host.CountSilentItems = true;
+  CleanItems(Plans, true, Look, Host);
+  Action->Tally += Host.Removed;
 }
 
 void TMainForm::CleanOnWorker(const std::function<void()>& Work) {
@@ -195,7 +174,7 @@ void TMainForm::CleanOnWorker(const std::function<void()>& Work) {
     if (PreviewDlg) PreviewDlg->SetStatus(StatusText());
     return !Worker.Finished();
   });
-  Worker.Join();
+  Worker.Rethrow();
 }
 
 void TMainForm::ShowProgress(const std::string& Label) {

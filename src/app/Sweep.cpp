@@ -59,7 +59,8 @@ void TMainForm::WaitForScanner() {
 
 bool TMainForm::SweepBusy() const noexcept { return FSweepRunning; }
 
-void TMainForm::SweepFolder(const std::string& Folder) {
+void TMainForm::SweepFolder(const TFolderVerdict& Verdict) {
+  const std::string& Folder = Verdict.Folder;
   FSweepFolder = Folder;
   FSweepLabel = FProgressItem;
   FSweepStopped = false;
@@ -71,8 +72,8 @@ void TMainForm::SweepFolder(const std::string& Folder) {
   if (OnSweepStart) OnSweepStart(Folder);
   const HWND Window = Handle();
   FSweeper.Start(
-      [this, Root = LongPath(Folder), Rules] {
-        TTreePlan Plan = PlanTree(Root, Rules, SweepProgress);
+      [this, Root = LongPath(Folder), Rules, Id = Verdict.Id, Volume = Verdict.Volume] {
+        TTreePlan Plan = PlanTree(Root, Rules, SweepProgress, Id, Volume);
         if (SweepProgress.Cancelled()) return;
         SweepProgress.BeginClean(SweepProgress.Entries, SweepProgress.Bytes);
         CleanTree(Plan, SweepProgress, FSweepTally);
@@ -89,8 +90,16 @@ void TMainForm::StopSweep() {
 bool TMainForm::FinishSweep() {
   if (!FSweepRunning) return true;
   if (!FSweeper.Finished()) return false;
-  FSweeper.Join();
   FSweepRunning = false;
+  try {
+    FSweeper.Rethrow();
+  } catch (const std::exception& E) {
+    // What it had removed counts; the rest stays, and the log says why.
+    if (Action) {
+      Action->AddMessage("Could not sweep " + Quoted(FSweepFolder) + ": " + E.what(), "");
+      ++FSweepTally.Refused;
+    }
+  }
   SweepDone();
   return true;
 }
@@ -115,7 +124,8 @@ void TMainForm::SweepDone() {
 void TMainForm::HandOffFolder(const std::string& Folder, const std::string& What) {
   WaitForScanner();
   if (Closing()) return;
-  const TFolderVerdict Verdict = CheckSweptFolder(Folder);
+  const bool Temp = Folder == TempFolder();
+  const TFolderVerdict Verdict = CheckSweptFolder(Folder, Temp ? TSweepScope::UserTemp : TSweepScope::UserData);
   if (!Verdict.Allowed()) {
     // Said in the log, and no line of success follows for a sweep that did not happen.
     std::string Line("Did not sweep ");
@@ -127,6 +137,6 @@ void TMainForm::HandOffFolder(const std::string& Folder, const std::string& What
     RefreshMemo();
     return;
   }
-  FSweepIsTemp = Folder == TempFolder();
-  SweepFolder(Verdict.Folder);
+  FSweepIsTemp = Temp;
+  SweepFolder(Verdict);
 }

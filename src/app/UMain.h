@@ -9,6 +9,7 @@
 #include "appearance/SpeedBar.h"
 #include "base/Schedule.h"
 #include "iecache/IECache.h"
+#include "engine/FolderGuard.h"
 #include "engine/Progress.h"
 #include "engine/Tally.h"
 #include "engine/TreePlan.h"
@@ -98,7 +99,7 @@ public:
   bool SweepBusy() const noexcept;
   // Starts the sweep of Folder (a guarded folder): its tree is planned and
   // cleaned on the worker.
-  void SweepFolder(const std::string& Folder);
+  void SweepFolder(const TFolderVerdict& Verdict);
   // Waits for the running sweep, then sweeps Folder if the folder guard
   // allows it; a refused folder (also one the system could not name) gets a
   // line in the log that names it as What (or by its path) and says why.
@@ -231,6 +232,7 @@ private:
   // item with neither is planned and cleaned at once (ClearPlanned).
   void ClearItem(const TItem& Item);
   void ClearPlanned(const TItem& Item);
+  class TWindowHost;
   // Clears Items as an item command does, after the question when Confirm.
   void ClearItems(const std::vector<const TItem*>& Items, bool Confirm);
   // The Browsers and Windows sub-menus of the Shred menu, from the catalogue.

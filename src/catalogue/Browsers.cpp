@@ -189,24 +189,16 @@ std::uint64_t DatabaseToken(const std::wstring& Path) {
   return Token;
 }
 
-// A database is opened only as the plain file it is named by: a link (under
-// Wine, a Linux link looks like a plain file) is not followed.
-bool PlainFile(const std::wstring& Path) {
-  TFileHandle File = OpenNoFollow(Path, FILE_READ_ATTRIBUTES);
-  if (!File) return false;
-  const std::optional<DWORD> Attributes = AttributesOf(File.get());
-  return Attributes && !(*Attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) &&
-         HandleLeadsTo(File.get(), Path);
-}
-
-// The database and the files SQLite opens beside it by name (its journal, its
-// write-ahead log and that log's index): each absent or a plain file. SQLite
-// would follow a link there, write through it and delete it on closing.
-bool PlainDatabase(const std::wstring& Path) {
-  if (!PlainFile(Path)) return false;
-  for (const wchar_t* Side : {L"-journal", L"-wal", L"-shm"})
-    if (StateOf(Path + Side).Exists && !PlainFile(Path + Side)) return false;
-  return true;
+// Why a database is not opened, as the end of a note; empty when it may be.
+std::string FilesRefusal(const std::wstring& Path) {
+  switch (CheckDatabaseFiles(Path)) {
+    case TDatabaseFiles::Sound: return {};
+    case TDatabaseFiles::Link: return "\"" + Narrow(PlainPath(Path)) + "\" or a file beside it is a link";
+    case TDatabaseFiles::NeedsRecovery:
+      return "the browser did not close \"" + Narrow(PlainPath(Path)) +
+             "\" cleanly; start and close the browser once";
+  }
+  return {};
 }
 
 // ---- the SQL of a job
@@ -339,35 +331,46 @@ std::int64_t CountOf(TDatabase& Database, const std::string& Sql, int& Error) {
   return Count.Integer(0);
 }
 
-// The preview's look at a database: what each deletion would take, written
-// nowhere. Opened as the clean opens it: a read-only connection would leave a
-// write-ahead log and its index behind, which the last read-write connection
-// folds back and removes as it closes (and a hot journal is rolled back, as
-// the browser itself would).
-TExamined Examine(const std::wstring& Path, const TJob& Job, const std::string& ProfileFolder) {
-  TExamined Result;
-  TDatabase Database;
-  Result.Error = Database.Open(Path);
-  if (Result.Error != SQLITE_OK) return Result;
-  Database.Exec("PRAGMA temp_store = MEMORY");
-  if (!CheckSchema(Database, Job, Result)) return Result;
-  if (Job.KeepsBookmarks && !FillKeepList(Database, ProfileFolder, Result)) return Result;
+std::string FailureText(int Error, const std::wstring& Path, TDatabase* Database = nullptr) {
+  if ((Error & 0xff) == SQLITE_INTERRUPT && Database) {
+    const std::string File = "\"" + Narrow(PlainPath(Path)) + "\"";
+    if (Database->TimedOut())
+      return File + " took longer than " + std::to_string(TDatabase::Deadline.count() / 1000) +
+             " seconds and was left as it was";
+    return "the run was stopped; " + File + " was left as it was";
+  }
+  if (DatabaseDamaged(Error)) return "the database is damaged (" + DatabaseErrorText(Error) + "); it was left as it is";
+  if (DatabaseBusy(Error)) return "the database is in use";
+  const std::string Detail = Database && Database->IsOpen() ? Database->ErrorText() : DatabaseErrorText(Error);
+  return "the database could not be read (" + Detail + ")";
+}
+
+// The preview's look at a database: what each deletion would take, with the
+// file read as it lies and nothing written (a file that needs recovery was
+// refused before).
+void Count(TDatabase& Database, const std::wstring& Path, const TJob& Job, const std::string& ProfileFolder,
+           const TProgress& Progress, TExamined& Result) {
+  Result.Error = Database.Open(Path, true, &Progress);
+  if (Result.Error != SQLITE_OK) return;
+  if (!CheckSchema(Database, Job, Result)) return;
+  if (Job.KeepsBookmarks && !FillKeepList(Database, ProfileFolder, Result)) return;
   std::size_t Index = 0;
   for (const TDeletion& Deletion : Job.Deletions) {
     if (!Result.Applies[Index++]) continue;
     const std::string Table = std::string("\"") + Deletion.Table + "\"";
     AddCount(Result, Deletion.Noun, CountOf(Database, "SELECT COUNT(*) FROM " + Table + Condition(Deletion), Result.Error));
     if (Result.Error == SQLITE_OK) Result.AllRows += CountOf(Database, "SELECT COUNT(*) FROM " + Table, Result.Error);
-    if (Result.Error != SQLITE_OK) return Result;
+    if (Result.Error != SQLITE_OK) return;
   }
-  return Result;
 }
 
-std::string FailureText(int Error, TDatabase* Database = nullptr) {
-  if (DatabaseDamaged(Error)) return "the database is damaged (" + DatabaseErrorText(Error) + "); it was left as it is";
-  if (DatabaseBusy(Error)) return "the database is in use";
-  const std::string Detail = Database && Database->IsOpen() ? Database->ErrorText() : DatabaseErrorText(Error);
-  return "the database could not be read (" + Detail + ")";
+TExamined Examine(const std::wstring& Path, const TJob& Job, const std::string& ProfileFolder,
+                  const TProgress& Progress) {
+  TExamined Result;
+  TDatabase Database;
+  Count(Database, Path, Job, ProfileFolder, Progress, Result);
+  if (Result.Error != SQLITE_OK && Result.Reason.empty()) Result.Reason = FailureText(Result.Error, Path, &Database);
+  return Result;
 }
 
 // ---- previews
@@ -389,19 +392,18 @@ void AddTree(TPreviewContext& Context, TItemPlan& Plan, const std::string& Folde
   PreviewTree(Context, Plan, Folder, What, Rules);
 }
 
-void AddRows(TItemPlan& Plan, const TWhat& What, const TProfile& Profile, const TJob& Job) {
+void AddRows(TPreviewContext& Context, TItemPlan& Plan, const TWhat& What, const TProfile& Profile, const TJob& Job) {
   const std::string File = Below(Profile.Folder, Job.File);
   const std::wstring Path = LongPath(File);
   const TFileState Before = StateOf(Path);
   if (!Before.Exists) return;
-  if (!PlainDatabase(Path)) {
-    Plan.Notes.push_back("Skipped " + Whose(What, Profile) + ": \"" + File + "\" or a file beside it is a link.");
+  if (const std::string Refusal = FilesRefusal(Path); !Refusal.empty()) {
+    Plan.Notes.push_back("Skipped " + Whose(What, Profile) + ": " + Refusal + ".");
     return;
   }
-  const TExamined Result = Examine(Path, Job, Profile.Folder);
+  TExamined Result = Examine(Path, Job, Profile.Folder, Context.Progress);
   if (!Result.Reason.empty() || Result.Error != SQLITE_OK) {
-    Plan.Notes.push_back("Skipped " + Whose(What, Profile) + ": " +
-                         (Result.Reason.empty() ? FailureText(Result.Error) : Result.Reason) + ".");
+    if (!Context.Progress.Cancelled()) Plan.Notes.push_back("Skipped " + Whose(What, Profile) + ": " + Result.Reason + ".");
     return;
   }
   if (!Result.Rows) return;
@@ -436,9 +438,9 @@ void PreviewChromium(TPreviewContext& Context, TItemPlan& Plan, const TWhat& Wha
       AddTree(Context, Plan, P, Name,
               {L"Shortcuts", L"Shortcuts-journal", L"Network Action Predictor", L"Network Action Predictor-journal",
                L"Top Sites", L"Top Sites-journal", L"Visited Links", L"History Provider Cache", L"DownloadMetadata"});
-      AddRows(Plan, What, Profile, ChromiumHistory);
+      AddRows(Context, Plan, What, Profile, ChromiumHistory);
       break;
-    case TKind::Forms: AddRows(Plan, What, Profile, ChromiumForms); break;
+    case TKind::Forms: AddRows(Context, Plan, What, Profile, ChromiumForms); break;
     case TKind::Session:
       AddTree(Context, Plan, Below(P, "Sessions"), Name);
       AddTree(Context, Plan, P, Name, {L"Current Session", L"Current Tabs", L"Last Session", L"Last Tabs"});
@@ -458,7 +460,7 @@ void PreviewFirefox(TPreviewContext& Context, TItemPlan& Plan, const TWhat& What
       AddTree(Context, Plan, R, Name,
               {L"cookies.sqlite", L"cookies.sqlite-wal", L"cookies.sqlite-shm", L"cookies.sqlite-journal"});
       break;
-    case TKind::History: AddRows(Plan, What, Profile, FirefoxHistory); break;
+    case TKind::History: AddRows(Context, Plan, What, Profile, FirefoxHistory); break;
     case TKind::Forms:
       // The file holds nothing but form entries.
       AddTree(Context, Plan, R, Name,
@@ -490,18 +492,27 @@ void PreviewBrowser(TPreviewContext& Context, TItemPlan& Plan) {
       Plan.Notes.push_back(std::string(What.Browser->Name) + "'s disk cache lies where a policy puts it, \"" + Cache +
                            "\" (DiskCacheDir): it was not cleaned.");
   }
+  // What a running browser holds stays, counted as in use; an item it holds
+  // whole is unticked and says why.
+  auto Running = [&] {
+    Plan.Skipped = std::string(What.Browser->Name) + " is running";
+    Plan.Ticked = false;
+  };
   if (Chromium && !Profiles.empty() && ProfileInUse(*What.Browser, Profiles.front())) {
-    Plan.Notes.push_back(RunningNote(What, nullptr));
-    return;
+    Plan.Held.push_back(RunningNote(What, nullptr));
+    return Running();
   }
   for (const TProfile& Profile : Profiles) {
     if (Context.Progress.Cancelled()) return;
     if (!Chromium && ProfileInUse(*What.Browser, Profile)) {
-      Plan.Notes.push_back(RunningNote(What, &Profile));
+      Plan.Held.push_back(RunningNote(What, &Profile));
       continue;
     }
     (Chromium ? PreviewChromium : PreviewFirefox)(Context, Plan, What, Profile);
   }
+  if (!Plan.Held.empty() && Plan.Trees.empty() && Plan.Entries.empty() && Plan.Notes.empty() &&
+      Plan.Refusals.empty())
+    return Running();
   // The caches Chromium shares between profiles.
   if (Chromium && What.Kind->Kind == TKind::Cache && !Profiles.empty()) {
     const std::string Name = std::string(What.Browser->Name) + "'s cache";
@@ -528,41 +539,49 @@ void CleanRows(TCleanContext& Context, const TPlanEntry& Entry, const TWhat& Wha
   };
   if (DatabaseToken(Entry.Key) != Entry.Token)
     return Stayed(Tally.Changed, "Left " + Name + " as it is: the database changed since the preview. Preview again.");
-  if (!PlainDatabase(Entry.Key))
-    return Stayed(Tally.Refused, "Skipped " + Name + ": the database or a file beside it is a link.");
+  if (const std::string Refusal = FilesRefusal(Entry.Key); !Refusal.empty())
+    return Stayed(Tally.Refused, "Skipped " + Name + ": " + Refusal + ".");
 
   const TFileState Before = StateOf(Entry.Key);
   TDatabase Database;
   TExamined Result;
+  // Whatever went wrong, the transaction is rolled back: the file stays as it was.
   auto Fail = [&](const std::string& Why) {
     Database.Exec("ROLLBACK");
     const bool Busy = DatabaseBusy(Result.Error) && Result.Reason.empty();
     Stayed(Busy ? Tally.InUse : Tally.Refused, "Skipped " + Name + ": " + Why + ".");
   };
-  Result.Error = Database.Open(Entry.Key);
-  if (Result.Error != SQLITE_OK) return Fail(FailureText(Result.Error));
-  Database.Exec("PRAGMA secure_delete = ON; PRAGMA temp_store = MEMORY");
+  auto Failure = [&] { return FailureText(Result.Error, Entry.Key, &Database); };
+  Result.Error = Database.Open(Entry.Key, false, &Context.Progress);
+  if (Result.Error != SQLITE_OK) return Fail(Failure());
+  // A file that is not sound inside is not written to: deleting from it
+  // could spread the damage.
+  Result.Error = Database.QuickCheck();
+  if (DatabaseDamaged(Result.Error))
+    return Fail("\"" + Narrow(PlainPath(Entry.Key)) + "\" did not pass SQLite's check; it was left as it is");
+  if (Result.Error != SQLITE_OK) return Fail(Failure());
+  Database.Exec("PRAGMA secure_delete = ON");
   // One write transaction, taken at once: a browser that holds the file
   // makes it fail rather than wait.
   Result.Error = Database.Exec("BEGIN IMMEDIATE");
-  if (Result.Error != SQLITE_OK) return Fail(FailureText(Result.Error, &Database));
+  if (Result.Error != SQLITE_OK) return Fail(Failure());
   if (!CheckSchema(Database, Job, Result) || (Job.KeepsBookmarks && !FillKeepList(Database, Profile.Folder, Result)))
-    return Fail(Result.Reason.empty() ? FailureText(Result.Error, &Database) : Result.Reason);
+    return Fail(Result.Reason.empty() ? Failure() : Result.Reason);
   std::size_t Index = 0;
   for (const TDeletion& Deletion : Job.Deletions) {
     if (!Result.Applies[Index++]) continue;
     const std::string Sql = std::string("DELETE FROM \"") + Deletion.Table + "\"" + Condition(Deletion);
     Result.Error = Database.Exec(Sql.c_str());
-    if (Result.Error != SQLITE_OK) return Fail(FailureText(Result.Error, &Database));
+    if (Result.Error != SQLITE_OK) return Fail(Failure());
     AddCount(Result, Deletion.Noun, static_cast<std::uint64_t>(Database.Changes()));
   }
   int Error = SQLITE_OK;
   if (Job.Reset && Has(Database, Job.ResetNeeds, Error)) {
     Result.Error = Database.Exec(Job.Reset);
-    if (Result.Error != SQLITE_OK) return Fail(FailureText(Result.Error, &Database));
+    if (Result.Error != SQLITE_OK) return Fail(Failure());
   }
   Result.Error = Database.Exec("COMMIT");
-  if (Result.Error != SQLITE_OK) return Fail(FailureText(Result.Error, &Database));
+  if (Result.Error != SQLITE_OK) return Fail(Failure());
   // Outside the transaction: the freed pages leave the file, and the log
   // that held the old pages is emptied into it.
   std::string Compacted;

@@ -32,8 +32,9 @@ std::string TemporaryFolder() { return TempFolder(); }
 
 void PreviewFolder(TPreviewContext& Context, TItemPlan& Plan) {
   const TItem& Item = *Plan.Item;
-  const bool AgeRule = Item.Folder == &TemporaryFolder && Context.KeepRecentTemp;
-  PreviewTree(Context, Plan, Item.Folder(), Item.FolderName, AgeRule ? KeepRecentlyUsed() : TTreeRules{});
+  const bool Temp = Item.Folder == &TemporaryFolder;
+  PreviewTree(Context, Plan, Item.Folder(), Item.FolderName, Temp && Context.KeepRecentTemp ? KeepRecentlyUsed() : TTreeRules{},
+              Temp ? TSweepScope::UserTemp : TSweepScope::UserData);
 }
 
 // Path: below HKEY_CURRENT_USER (or Root), with or without a leading backslash.
@@ -217,7 +218,8 @@ const TItem FirstItems[] = {
      nullptr, nullptr, &PreviewToolbar},
     {"shell.recent_docs", Documents, IDC_RECENTDOC, "Recent Documents",
      "Delete all files from the documents folder on the start menu", &TOption::ClearRecentDoc, false,
-     &TAction::ClearRecentDocuments, nullptr, nullptr, &PreviewRecentDocuments},
+     &TAction::ClearRecentDocuments, nullptr, nullptr, &PreviewRecentDocuments, nullptr, false, nullptr, nullptr,
+     "windows.recent_items"},
     {"wmp.recent", Documents, IDC_MSMEDIAPLAYER, "Windows Media Player Clips",
      "Clear Microsoft Windows Media Player recent clips", &TOption::ClearWmpRecentDoc, false,
      &TAction::ClearMediaPlayerClips, nullptr, nullptr, &PreviewMediaPlayer},
@@ -230,7 +232,8 @@ const TItem FirstItems[] = {
     {"vc.recent", Documents, IDC_VC, "VC Projects", "Clear Visual C++ 6.0 recent projects",
      &TOption::ClearVcRecentDoc, false, &TAction::ClearVcRecent, nullptr, nullptr, &PreviewVc},
     {"system.recycle_bin", Documents, IDC_RECYCLE, "Recycle Bin", "Empty Recycle Bin", &TOption::EmptyRecycleBin,
-     false, &TAction::ClearRecycleBin, nullptr, nullptr, &PreviewRecycleBin},
+     false, &TAction::ClearRecycleBin, nullptr, nullptr, &PreviewRecycleBin, nullptr, false, nullptr, nullptr,
+     "windows.recycle_bins"},
     {"system.temp", Documents, IDC_TEMPFILES, "Temporary Files", "Delete Temporary Files", &TOption::DelTempFiles,
      true, nullptr, &TemporaryFolder, "the temporary folder", &PreviewTemp},
 };
@@ -249,14 +252,16 @@ const std::vector<TItem>& AllItems() {
 }  // namespace
 
 void PreviewTree(TPreviewContext& Context, TItemPlan& Plan, const std::string& Folder, const std::string& What,
-                 const TTreeRules& Rules) {
-  const TFolderVerdict Verdict = CheckSweptFolder(Folder);
-  if (!Verdict.Allowed()) {
-    Plan.Refusals.push_back("Did not sweep " + What + (Folder.empty() ? "" : " \"" + Folder + "\"") + ": " +
-                            Verdict.Reason + ".");
-    return;
-  }
-  Plan.Trees.push_back(PlanTree(LongPath(Verdict.Folder), Rules, Context.Progress));
+                 const TTreeRules& Rules, TSweepScope Scope) {
+  const TFolderVerdict Verdict = CheckSweptFolder(Folder, Scope);
+  auto Refuse = [&](const std::string& Reason) {
+    Plan.Refusals.push_back("Did not sweep " + What + (Folder.empty() ? "" : " \"" + Folder + "\"") + ": " + Reason +
+                            ".");
+  };
+  if (!Verdict.Allowed()) return Refuse(Verdict.Reason);
+  TTreePlan Tree = PlanTree(LongPath(Verdict.Folder), Rules, Context.Progress, Verdict.Id, Verdict.Volume);
+  if (Tree.RootChanged) return Refuse("another folder took its place while it was checked");
+  Plan.Trees.push_back(std::move(Tree));
 }
 
 void PreviewValues(TItemPlan& Plan, HKEY Root, const std::string& Path) {
@@ -381,6 +386,20 @@ std::uint64_t OperationToken(const TItem& Item) {
   return 0;  // a store that cannot be looked into
 }
 
+const TItem* CoveringItem(const TItem& Item, std::span<const TItem* const> Items) {
+  if (!Item.CoveredBy) return nullptr;
+  for (const TItem* Other : Items)
+    if (Other != &Item && Item.CoveredBy == std::string_view(Other->Id)) return Other;
+  return nullptr;
+}
+
+void MarkCovered(std::vector<TItemPlan>& Plans) {
+  std::vector<const TItem*> Ticked;
+  for (const TItemPlan& Plan : Plans)
+    if (Plan.Ticked) Ticked.push_back(Plan.Item);
+  for (TItemPlan& Plan : Plans) Plan.CoveredBy = Plan.Ticked ? CoveringItem(*Plan.Item, Ticked) : nullptr;
+}
+
 // ---- TItemPlan
 
 std::uint64_t TItemPlan::Files() const {
@@ -475,6 +494,13 @@ void CleanEntries(TCleanContext& Context, TItemPlan& Plan) {
 }
 
 void CleanPlanEntries(TItemPlan& Plan, TCleanContext& Context) {
+  // What a running program holds stays, and counts as in use, also when the
+  // item was unticked for it.
+  for (const std::string& Line : Plan.Held) {
+    Context.Lines.push_back(Line);
+    ++Context.Tally.InUse;
+    ++Context.Tally.StayedOther;
+  }
   if (!Plan.Ticked) return;
   // What the preview could not look at stays, and counts so.
   for (const std::string& Note : Plan.Notes) {

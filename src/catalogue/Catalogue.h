@@ -4,6 +4,7 @@
 // new item is one more row here.
 
 #include "actions/ActionUnit.h"
+#include "engine/FolderGuard.h"
 #include "engine/Progress.h"
 #include "engine/Tally.h"
 #include "engine/TreePlan.h"
@@ -51,9 +52,17 @@ struct TItemPlan {
   std::vector<TPlanEntry> Entries;
   // Folders the guard refused, as log sentences.
   std::vector<std::string> Refusals;
-  // Said in the log when the plan is cleaned: what was skipped and why
-  // ("Skipped Google Chrome: it is running."), what could not be looked at.
+  // Said in the log when the plan is cleaned: what could not be looked at
+  // and why; each counts as an entry that stayed (refused).
   std::vector<std::string> Notes;
+  // The same for what a running program holds (a browser): in use.
+  std::vector<std::string> Held;
+  // The whole item stays because a program holds it: "Google Chrome is
+  // running". Its plan is unticked, and its Held lines are said all the same.
+  std::string Skipped;
+  // Another item of the same run takes what this one would (both clear the
+  // shell's recent documents): this one is not planned, and says so.
+  const TItem* CoveredBy = nullptr;
 
   std::uint64_t Files() const;
   std::uint64_t Bytes() const;
@@ -113,6 +122,9 @@ struct TItem {
   // (apartment-threaded). None: CleanEntries. An item whose Clear operation
   // runs on the main thread leaves its operations to the caller.
   void (*Clean)(TCleanContext& Context, TItemPlan& Plan) = nullptr;
+  // The id of an item that takes all this one takes, and more: in a run
+  // with both, only that one is planned.
+  const char* CoveredBy = nullptr;
 };
 
 // Every item, in the order the Shred menu and the item commands follow.
@@ -148,7 +160,7 @@ void PreviewValues(TItemPlan& Plan, HKEY Root, const std::string& Path);
 // Plans the tree at Folder after the guard allowed it; a refusal goes into
 // the plan's refusals, naming the folder as What ("the temporary folder").
 void PreviewTree(TPreviewContext& Context, TItemPlan& Plan, const std::string& Folder, const std::string& What,
-                 const TTreeRules& Rules = {});
+                 const TTreeRules& Rules = {}, TSweepScope Scope = TSweepScope::UserData);
 // Whether this process runs elevated (an administrator's token).
 bool Elevated();
 // Whether the item may run here: present, and elevated when it needs it.
@@ -157,3 +169,7 @@ bool ItemOffered(const TItem& Item);
 bool ItemOffered(const TItem& Item, bool Elevated);
 // The token an operation has now; the clean runs it only when unchanged.
 std::uint64_t OperationToken(const TItem& Item);
+// The item of Items that covers Item (see TItem::CoveredBy); none when none does.
+const TItem* CoveringItem(const TItem& Item, std::span<const TItem* const> Items);
+// Marks each ticked plan whose covering item has a ticked plan too.
+void MarkCovered(std::vector<TItemPlan>& Plans);

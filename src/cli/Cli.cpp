@@ -1,9 +1,11 @@
 #include "cli/Cli.h"
 
 #include "catalogue/Catalogue.h"
+#include "catalogue/CleanRun.h"
 #include "cli/Console.h"
 #include "cli/JsonLine.h"
 #include "engine/CleanLock.h"
+#include "engine/FolderGuard.h"
 #include "settings/Option.h"
 #include "settings/Policy.h"
 #include "version.h"
@@ -86,7 +88,7 @@ const char* KindName(TEntryKind Kind) {
 
 bool Stays(TEntryOutcome Outcome) {
   return Outcome == TEntryOutcome::InUse || Outcome == TEntryOutcome::Changed || Outcome == TEntryOutcome::Refused ||
-         Outcome == TEntryOutcome::NotEmpty;
+         Outcome == TEntryOutcome::NotEmpty || Outcome == TEntryOutcome::OtherNames;
 }
 
 // The result field of an entry after a clean, and for one that stayed, why.
@@ -107,6 +109,7 @@ const char* WhyName(TEntryOutcome Outcome) {
     case TEntryOutcome::Changed: return "changed";
     case TEntryOutcome::Refused: return "refused";
     case TEntryOutcome::NotEmpty: return "not_empty";
+    case TEntryOutcome::OtherNames: return "other_names";
     default: return "";
   }
 }
@@ -116,6 +119,7 @@ const char* WhyWords(TEntryOutcome Outcome) {
     case TEntryOutcome::InUse: return "in use";
     case TEntryOutcome::Changed: return "changed since the preview";
     case TEntryOutcome::NotEmpty: return "not empty";
+    case TEntryOutcome::OtherNames: return "it has other names";
     default: return "refused";
   }
 }
@@ -270,71 +274,56 @@ std::string Trimmed(std::string Line) {
   return Line;
 }
 
-// Cleans a plan as the preview window's Shred does: the entries, then the
-// operations whose store is still what the preview saw, on this thread.
-// Adds to Tally; true when something stayed.
-bool CleanItem(TRun& Run, TItemPlan& Plan, TProgress& Progress, TAction& Action, TTally& Total) {
-  const TItem& Item = *Plan.Item;
-  TTally Tally;
-  std::vector<std::string> Lines;
-  TCleanReport Report;
-  Progress.BeginClean(Progress.Entries, Progress.Bytes);
-  TCleanContext Context{Progress, Tally, Lines, &Report};
-  try {
-    CleanPlanEntries(Plan, Context);
-  } catch (const std::exception& E) {
-    Lines.push_back(std::string("Could not clean ") + Item.Label + ": " + E.what());
-    ++Tally.Refused;
-    ++Tally.StayedOther;
+// The command line's side of a clean: operations on this thread with a
+// throwaway log, and each item's result written as it ends.
+class TCliHost : public TCleanHost {
+public:
+  TCliHost(TRun& Run, TAction& Action) : FRun(Run), FAction(Action) {}
+  TTally Total;
+  bool Stayed = false;
+
+  TEntryOutcome Operate(const TItem& Item, TTally& Tally, std::vector<std::string>& Lines) override {
+    FAction.Tally = {};
+    const std::size_t Before = FAction.Messages.size();
+    // The log keeps its newest line first; taken however the operation ends.
+    struct TTake {
+      TAction& Action;
+      std::size_t Before;
+      TTally& Tally;
+      std::vector<std::string>& Lines;
+      ~TTake() {
+        Tally += Action.Tally;
+        for (std::size_t N = Action.Messages.size() - Before; N-- > 0;) Lines.push_back(Trimmed(Action.Messages[N]));
+      }
+    } Take{FAction, Before, Tally, Lines};
+    (FAction.*Item.Clear)(true);
+    // An operation that failed says so in its line and counts as refused.
+    return FAction.Tally.Refused ? TEntryOutcome::Refused : TEntryOutcome::Removed;
   }
-  for (const std::string& Refusal : Plan.Refusals) {
-    Lines.push_back(Refusal);
-    ++Tally.Refused;
-    ++Tally.StayedOther;
+
+  void ItemDone(const TItemPlan& Plan, const TItemOutcome& Outcome) override {
+    const TItem& Item = *Plan.Item;
+    const TTally& Tally = Outcome.Tally;
+    FRun.Say(std::string(Item.Label) + " (" + Item.Id + "): " + SummaryLine(Tally));
+    for (const std::string& Line : Outcome.Lines) WriteLine(FRun, Item, "log", Line);
+    WriteEntries(FRun, Plan, &Outcome.Report);
+    FRun.Emit(TJsonLine("item")
+                  .Text("id", Item.Id)
+                  .Text("label", Item.Label)
+                  .Number("files", Tally.Files)
+                  .Number("bytes", Tally.Bytes)
+                  .Number("stayed", Tally.Stayed()));
+    Total += Tally;
+    Stayed = Stayed || Tally.Stayed() > 0;
+    for (const auto& Tree : Outcome.Report.Trees)
+      for (TEntryOutcome Result : Tree) Stayed = Stayed || (Stays(Result) && Result != TEntryOutcome::NotEmpty);
+    for (TEntryOutcome Result : Outcome.Report.Entries) Stayed = Stayed || Stays(Result);
   }
-  Report.Entries.resize(Plan.Entries.size(), TEntryOutcome::NotTried);
-  for (std::size_t At = 0; At < Plan.Entries.size(); ++At) {
-    const TPlanEntry& Entry = Plan.Entries[At];
-    if (!Entry.Ticked || Entry.Kind != TEntryKind::Operation || !Item.Clear) continue;
-    if (OperationToken(Item) != Entry.Token) {
-      Lines.push_back(std::string(Item.Label) + " changed since the preview and was left as it is.");
-      ++Tally.Changed;
-      ++Tally.StayedOther;
-      Report.Entries[At] = TEntryOutcome::Changed;
-      continue;
-    }
-    Action.Tally = {};
-    const std::size_t Before = Action.Messages.size();
-    try {
-      (Action.*Item.Clear)(true);
-      // An operation that failed says so in its line and counts as refused.
-      Report.Entries[At] = Action.Tally.Refused ? TEntryOutcome::Refused : TEntryOutcome::Removed;
-    } catch (const std::exception& E) {
-      Action.AddMessage(E.what(), "");
-      ++Tally.Refused;
-      ++Tally.StayedOther;
-      Report.Entries[At] = TEntryOutcome::Refused;
-    }
-    Tally += Action.Tally;
-    // The log keeps its newest line first.
-    for (std::size_t N = Action.Messages.size() - Before; N-- > 0;) Lines.push_back(Trimmed(Action.Messages[N]));
-  }
-  Run.Say(std::string(Item.Label) + " (" + Item.Id + "): " + SummaryLine(Tally));
-  for (const std::string& Line : Lines) WriteLine(Run, Item, "log", Line);
-  WriteEntries(Run, Plan, &Report);
-  Run.Emit(TJsonLine("item")
-               .Text("id", Item.Id)
-               .Text("label", Item.Label)
-               .Number("files", Tally.Files)
-               .Number("bytes", Tally.Bytes)
-               .Number("stayed", Tally.Stayed()));
-  Total += Tally;
-  bool Stayed = Tally.Stayed() > 0;
-  for (const auto& Tree : Report.Trees)
-    for (TEntryOutcome Outcome : Tree) Stayed = Stayed || (Stays(Outcome) && Outcome != TEntryOutcome::NotEmpty);
-  for (TEntryOutcome Outcome : Report.Entries) Stayed = Stayed || Stays(Outcome);
-  return Stayed;
-}
+
+private:
+  TRun& FRun;
+  TAction& FAction;
+};
 
 // COM for this thread, apartment-threaded: the shell's and the history
 // store's functions want it.
@@ -355,31 +344,38 @@ int PreviewOrClean(TRun& Run) {
     return Run.Fail(ExitBusy, "Another clean is running (in the window or another command): try again when it has ended.");
   TComApartment Com;
   TAction Action;  // before COM ends: it may hold the history store
-  TTally Total;
+  std::vector<TItemPlan> Plans(Items.size());
+  for (std::size_t At = 0; At < Items.size(); ++At) Plans[At].Item = Items[At];
+  TProgress Progress;
+  TPreviewContext Look{Progress, Option.KeepTempFiles};
+  TCliHost Host(Run, Action);
+  if (Clean) CleanItems(Plans, true, Look, Host);
   std::uint64_t Entries = 0, Files = 0, Bytes = 0;
-  bool Stayed = false;
-  for (const TItem* Item : Items) {
-    TItemPlan Plan;
-    Plan.Item = Item;
-    TProgress Progress;
-    TPreviewContext Look{Progress, Option.KeepTempFiles};
+  MarkCovered(Plans);
+  for (TItemPlan& Plan : Plans) {
+    if (Clean) break;
+    const TItem* Item = Plan.Item;
+    if (Plan.CoveredBy) {
+      WriteItem(Run, Plan);
+      WriteLine(Run, *Item, "note", std::string(Item->Label) + ": cleared with " + Plan.CoveredBy->Label + ".");
+      continue;
+    }
     try {
       Item->Preview(Look, Plan);
     } catch (const std::exception& E) {
       Plan.Refusals.push_back(std::string("Could not look at ") + Item->Label + ": " + E.what());
     }
-    if (Clean) {
-      Stayed = CleanItem(Run, Plan, Progress, Action, Total) || Stayed;
-      continue;
-    }
     Entries += Plan.Count();
     Files += Plan.Files();
     Bytes += Plan.Bytes();
     WriteItem(Run, Plan);
-    for (const std::string& Note : Plan.Notes) WriteLine(Run, *Item, "note", Note);
+    for (const auto* Lines : {&Plan.Held, &Plan.Notes})
+      for (const std::string& Note : *Lines) WriteLine(Run, *Item, "note", Note);
     for (const std::string& Refusal : Plan.Refusals) WriteLine(Run, *Item, "refused", Refusal);
     WriteEntries(Run, Plan, nullptr);
   }
+  const TTally& Total = Host.Total;
+  const bool Stayed = Host.Stayed;
   if (!Clean) {
     Run.Say("In all: " + GroupedCount(Entries) + " entries (" + GroupedCount(Files) + " files), " + SizeText(Bytes) +
             ", in " + GroupedCount(Items.size()) + " items.");
@@ -411,6 +407,23 @@ int PreviewOrClean(TRun& Run) {
   return Exit;
 }
 
+// The user's consent to sweep a folder outside the profile's data, or its end.
+int AllowOrForget(TRun& Run) {
+  const bool Allow = Run.Line.Command == TCliCommand::AllowFolder;
+  const std::string& Folder = Run.Line.Folder;
+  if (Allow) {
+    if (const std::string Why = AllowFolder(Folder); !Why.empty())
+      return Run.Fail(ExitUsage, "Cannot allow \"" + Folder + "\": " + Why + ".");
+  } else if (!ForgetFolder(Folder)) {
+    return Run.Fail(ExitUsage, "\"" + Folder + "\" was not allowed.");
+  }
+  const std::string Text = Allow ? "Sweeps may now reach \"" + Folder + "\", while it is this same folder."
+                                 : "Sweeps no longer reach \"" + Folder + "\".";
+  Run.Say(Text);
+  Run.Emit(TJsonLine("summary").Text("command", CommandName(Run.Line.Command)).Text("text", Text).Number("exit", ExitDone));
+  return ExitDone;
+}
+
 int Dispatch(TRun& Run) {
   switch (Run.Line.Command) {
     case TCliCommand::Help: Run.Console.Write(UsageText()); return ExitDone;
@@ -418,6 +431,8 @@ int Dispatch(TRun& Run) {
     case TCliCommand::List: return List(Run);
     case TCliCommand::Preview:
     case TCliCommand::Clean: return PreviewOrClean(Run);
+    case TCliCommand::AllowFolder:
+    case TCliCommand::ForgetFolder: return AllowOrForget(Run);
     case TCliCommand::Window: break;
   }
   return ExitUsage;

@@ -24,6 +24,8 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& Args) {
   else if (First == "preview") Line.Command = TCliCommand::Preview;
   else if (First == "clean") Line.Command = TCliCommand::Clean;
   else if (First == "help") Line.Command = TCliCommand::Help;
+  else if (First == "allow-folder") Line.Command = TCliCommand::AllowFolder;
+  else if (First == "forget-folder") Line.Command = TCliCommand::ForgetFolder;
   else if (!IsOption(First)) return Line;  // the window's own: "ie", "run", or ignored as ever
   // Help wins wherever it stands: "vellumix clean /?" explains, it does not clean.
   if (std::any_of(Args.begin(), Args.end(), [](const std::string& Arg) { return IsHelp(Arg); })) {
@@ -60,6 +62,9 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& Args) {
       Line.Out = File;
     } else if (IsOption(Arg)) {
       Error = "Unknown option: " + Arg + ".";
+    } else if (Line.Command == TCliCommand::AllowFolder || Line.Command == TCliCommand::ForgetFolder) {
+      if (!Line.Folder.empty()) Error = "Name one folder only: " + Arg + ".";
+      Line.Folder = Arg;
     } else if (Line.Command == TCliCommand::List || Line.Command == TCliCommand::Help) {
       Error = std::string(Line.Command == TCliCommand::List ? "list" : "help") + " takes no items: " + Arg + ".";
     } else if (!ValidPattern(Arg)) {
@@ -69,6 +74,9 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& Args) {
     }
     if (Line.Error.empty()) Line.Error = std::move(Error);
   }
+  if (Line.Error.empty() && Line.Folder.empty() &&
+      (Line.Command == TCliCommand::AllowFolder || Line.Command == TCliCommand::ForgetFolder))
+    Line.Error = std::string(CommandName(Line.Command)) + " needs a folder.";
   return Line;
 }
 
@@ -100,6 +108,8 @@ const char* CommandName(TCliCommand Command) {
     case TCliCommand::Clean: return "clean";
     case TCliCommand::Help: return "help";
     case TCliCommand::Version: return "version";
+    case TCliCommand::AllowFolder: return "allow-folder";
+    case TCliCommand::ForgetFolder: return "forget-folder";
     case TCliCommand::Window: break;
   }
   return "";
@@ -114,6 +124,11 @@ std::string UsageText() {
          "      What a clean would remove, entry by entry; nothing is touched.\n"
          "  vellumix clean    [ID...] [--json] [--out FILE]\n"
          "      Removes it, and says what stayed and why.\n"
+         "  vellumix allow-folder FOLDER\n"
+         "      Lets sweeps reach a folder outside your profile's data (a temporary\n"
+         "      folder on a RAM disk), for as long as it is the same folder.\n"
+         "  vellumix forget-folder FOLDER\n"
+         "      Takes that back.\n"
          "  vellumix /? | --help | --version\n"
          "\n"
          "Without IDs, preview and clean take the items the Shred button would take.\n"

@@ -5,6 +5,7 @@
 //   vellumix list     [--json] [--out FILE]
 //   vellumix preview  [ID...] [--json] [--out FILE]
 //   vellumix clean    [ID...] [--json] [--out FILE]
+//   vellumix allow-folder FOLDER | forget-folder FOLDER
 //
 // Anything else starts the window as before: no arguments, "ie", "run", or a
 // first argument that is neither a command nor an option.
@@ -13,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-enum class TCliCommand { Window, Help, Version, List, Preview, Clean };
+enum class TCliCommand { Window, Help, Version, List, Preview, Clean, AllowFolder, ForgetFolder };
 
 struct TCommandLine {
   TCliCommand Command = TCliCommand::Window;
@@ -21,6 +22,7 @@ struct TCommandLine {
   std::vector<std::string> Items;
   bool Json = false;
   std::string Out;  // --out FILE; empty: the inherited output or the console
+  std::string Folder;  // allow-folder, forget-folder: the folder named
   // A usage error, as a sentence; the command is still set when it was known.
   std::string Error;
 

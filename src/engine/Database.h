@@ -1,15 +1,41 @@
 #pragma once
-// SQLite databases of other programs (browsers' history, form entries), opened
-// the one careful way: an existing file only, never created, no waiting for a
-// lock another program holds, and every failure kept as SQLite's code so that
-// the caller can tell "in use" from "damaged".
+// SQLite databases of other programs (browsers' history, form entries). Any
+// program of the user may have written them, so they are opened the one
+// careful way:
+// - an existing file only, never created, no waiting for a lock another
+//   program holds, every failure kept as SQLite's code so that the caller can
+//   tell "in use" from "damaged";
+// - through a file layer that lets SQLite open and delete nothing but the
+//   database and its own journal and write-ahead log (and its own temporary
+//   files): a journal naming a "super-journal" elsewhere cannot make it read
+//   or delete another file;
+// - to look, as an unchanging file: no lock, no journal or log read or made,
+//   nothing written;
+// - with no trigger or view of the file's own schema run, no function the
+//   schema names trusted, lengths capped, and every statement bound to the
+//   run's cancel and to a deadline.
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 struct sqlite3;
 struct sqlite3_stmt;
+class TProgress;
+
+// Whether a database may be opened at all.
+enum class TDatabaseFiles {
+  Sound,
+  // It, or a file SQLite opens beside it by name (journal, write-ahead log,
+  // its index), is a link or no plain file: SQLite would follow the link,
+  // write through it and delete it on closing.
+  Link,
+  // A program that wrote it ended without closing it: a journal to roll back
+  // or a write-ahead log to fold in. The recovery is the browser's to make.
+  NeedsRecovery,
+};
+TDatabaseFiles CheckDatabaseFiles(const std::wstring& Path);
 
 class TDatabase {
 public:
@@ -18,11 +44,14 @@ public:
   TDatabase(const TDatabase&) = delete;
   TDatabase& operator=(const TDatabase&) = delete;
 
-  // Opens the database at Path (a "\\?\" path or a plain one): read-write
-  // unless ReadOnly, never creating it, a busy timeout of 0. Returns SQLite's
-  // result code (SQLITE_OK, SQLITE_CANTOPEN, ...). SQLite reads the file
-  // lazily: a damaged file shows at the first statement (SQLITE_NOTADB).
-  int Open(const std::wstring& Path, bool ReadOnly = false);
+  // Opens the database at Path (a "\\?\" path or a plain one), never creating
+  // it. ReadOnly: to look, as a file that does not change (nothing is
+  // locked, read beside it or written). Otherwise read-write, a busy timeout
+  // of 0. Progress, when given, stops every statement once it is cancelled;
+  // so does the deadline, counted from now. Returns SQLite's result code
+  // (SQLITE_OK, SQLITE_CANTOPEN, ...). SQLite reads the file lazily: a
+  // damaged file shows at the first statement (SQLITE_NOTADB).
+  int Open(const std::wstring& Path, bool ReadOnly = false, const TProgress* Progress = nullptr);
   void Close();
   bool IsOpen() const noexcept { return FHandle != nullptr; }
   sqlite3* get() const noexcept { return FHandle; }
@@ -34,15 +63,31 @@ public:
   // The extended code and message of the last failure.
   int ErrorCode() const;
   std::string ErrorText() const;
+  // Why the last statement was interrupted (SQLITE_INTERRUPT): the run was
+  // stopped, or the deadline passed. Neither: false for both.
+  bool Cancelled() const noexcept { return FStop == TStop::Cancelled; }
+  bool TimedOut() const noexcept { return FStop == TStop::Late; }
 
-  // Whether the main schema has this table, and the table this column. A
-  // failure to read the schema (busy, damaged) counts as no; Error then holds
-  // the code.
+  // Whether the main schema has this table (a real one, not a virtual
+  // table), and the table this column. A failure to read the schema (busy,
+  // damaged) counts as no; Error then holds the code.
   bool TableExists(std::string_view Table, int* Error = nullptr);
   bool ColumnExists(std::string_view Table, std::string_view Column, int* Error = nullptr);
+  // PRAGMA quick_check: SQLITE_OK when it says "ok", SQLITE_CORRUPT when it
+  // finds a fault, else the failure's code.
+  int QuickCheck();
+
+  // How long one database may take, from its opening to its closing.
+  static std::chrono::milliseconds Deadline;
 
 private:
+  enum class TStop { None, Cancelled, Late };
+  static int Watch(void* Self);
+
   sqlite3* FHandle = nullptr;
+  const TProgress* FProgress = nullptr;
+  std::chrono::steady_clock::time_point FDeadline;
+  TStop FStop = TStop::None;
 };
 
 class TStatement {

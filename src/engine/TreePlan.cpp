@@ -7,8 +7,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <exception>
 #include <mutex>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -204,6 +206,7 @@ TOutcome CleanFile(HANDLE Folder, const std::wstring& FolderPath, const TTreePla
       ToInteger(All.Info.BasicInformation.LastWriteTime) != Entry.LastWrite ||
       (Attributes & IdentityAttributes) != (Entry.Attributes & IdentityAttributes))
     return TOutcome::Changed;
+  if (All.Info.StandardInformation.NumberOfLinks > 1) return TOutcome::OtherNames;
   if (FileLinksLookPlain()) {
     std::wstring Path = FolderPath;
     if (Path.back() != L'\\') Path += L'\\';
@@ -244,7 +247,8 @@ void CountOutcome(TOutcome Outcome, const TTreePlan::TEntry& Entry, TTally& Tall
     case TOutcome::Vanished: break;
     case TOutcome::InUse: ++Tally.InUse; break;
     case TOutcome::Changed: ++Tally.Changed; break;
-    case TOutcome::Refused: ++Tally.Refused; break;
+    case TOutcome::Refused:
+    case TOutcome::OtherNames: ++Tally.Refused; break;
     case TOutcome::NotTried:
     case TOutcome::NotEmpty: break;
   }
@@ -287,12 +291,19 @@ std::uint64_t TTreePlan::TickedFiles() const {
       std::count_if(Entries.begin(), Entries.end(), [](const TEntry& E) { return E.Ticked && !E.IsFolder(); }));
 }
 
-TTreePlan PlanTree(const std::wstring& Root, const TTreeRules& Rules, TProgress& Progress) {
+TTreePlan PlanTree(const std::wstring& Root, const TTreeRules& Rules, TProgress& Progress, std::uint64_t RootId,
+                   std::uint32_t RootVolume) {
   TTreePlan Plan;
   Plan.Root = Root;
   Plan.Folders.emplace_back();
   TFileHandle Pin;
   if (OpenFolder(Root, std::nullopt, 0, Pin) != TOpened::Ok) return Plan;
+  // The folder the guard judged, reached by the same path: a junction put on
+  // the way since then leads to another one, which is not walked.
+  if ((RootId && FileIdOf(Pin.get()) != RootId) || (RootVolume && VolumeOf(Pin.get()) != RootVolume)) {
+    Plan.RootChanged = true;
+    return Plan;
+  }
   Plan.Folders[0].Id = FileIdOf(Pin.get()).value_or(0);
   Plan.Volume = VolumeOf(Pin.get());
 
@@ -367,8 +378,8 @@ void CleanTree(const TTreePlan& Plan, TProgress& Progress, TTally& Tally, std::v
   }
   std::atomic<std::size_t> NextRun{0};
   std::mutex Merge;
-  auto Work = [&] {
-    TTally Mine;
+  std::exception_ptr Failure;
+  auto WorkOnRuns = [&](TTally& Mine) {
     TFileHandle Pin;
     for (std::size_t Run; (Run = NextRun.fetch_add(1)) < Runs.size();) {
       const auto [Begin, End] = Runs[Run];
@@ -398,15 +409,32 @@ void CleanTree(const TTreePlan& Plan, TProgress& Progress, TTally& Tally, std::v
       Pin.reset();
       if (Progress.Cancelled()) break;
     }
+  };
+  auto Work = [&] {
+    TTally Mine;
+    try {
+      WorkOnRuns(Mine);
+    } catch (...) {
+      // Ends the work of every thread at its next run; the failure is raised
+      // on the caller's thread once all are back, with what was done counted.
+      std::lock_guard Lock(Merge);
+      if (!Failure) Failure = std::current_exception();
+      NextRun = Runs.size();
+    }
     std::lock_guard Lock(Merge);
     Tally += Mine;
   };
   constexpr int Helpers = 3;
   std::vector<std::thread> Threads;
   if (Runs.size() > 1)
-    for (int I = 0; I < Helpers; ++I) Threads.emplace_back(Work);
+    for (int I = 0; I < Helpers; ++I) try {
+        Threads.emplace_back(Work);
+      } catch (const std::system_error&) {
+        break;  // fewer helpers, the same work
+      }
   Work();
   for (std::thread& Thread : Threads) Thread.join();
+  if (Failure) std::rethrow_exception(Failure);
   if (Progress.Cancelled()) return;
   // Folders, deepest first: the plan lists every folder before what it holds.
   for (auto It = Plan.Entries.rbegin(); It != Plan.Entries.rend(); ++It) {

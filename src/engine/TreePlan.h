@@ -61,6 +61,9 @@ public:
   // Folders that were not what their parent listed when the walk came to
   // them, and names the walk could not carry: left out of the plan.
   std::uint64_t Skipped = 0;
+  // The root was not the folder expected (another folder was put in its place
+  // or on its way since it was judged): nothing was walked.
+  bool RootChanged = false;
 
   std::wstring_view NameOf(const TEntry& Entry) const {
     return {Names.data() + Entry.NameAt, Entry.NameLength};
@@ -71,10 +74,12 @@ public:
   std::uint64_t TickedFiles() const;
 };
 
-// Walks the tree at Root (the "\\?\" form of a folder the guard allowed);
-// stops early, with what it found so far, when Progress is cancelled. Every
-// entry found counts in Progress.
-TTreePlan PlanTree(const std::wstring& Root, const TTreeRules& Rules, TProgress& Progress);
+// Walks the tree at Root (the "\\?\" form of a folder the guard allowed),
+// when the folder there is still the one with RootId on RootVolume (the
+// identity the guard judged; 0: any); stops early, with what it found so far,
+// when Progress is cancelled. Every entry found counts in Progress.
+TTreePlan PlanTree(const std::wstring& Root, const TTreeRules& Rules, TProgress& Progress, std::uint64_t RootId = 0,
+                   std::uint32_t RootVolume = 0);
 
 // What the clean did with one entry of a plan.
 enum class TEntryOutcome : std::uint8_t {
@@ -85,6 +90,9 @@ enum class TEntryOutcome : std::uint8_t {
   Changed,   // no longer what the preview recorded
   Refused,   // access denied, a link, a folder no longer the one walked
   NotEmpty,  // a folder that still held something
+  // A file with other names (hard links): removing this name would free
+  // nothing, and lifting its read-only flag would change the others.
+  OtherNames,
 };
 
 // Removes the ticked entries that are still what the plan recorded: files

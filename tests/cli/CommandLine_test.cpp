@@ -48,6 +48,10 @@ TEST(CommandLineTest, ParsesCommandsOptionsAndErrors) {
       {{"clean", "ie.*.x"}, Clean, true},
       {{"--json"}, Window, true},  // options without a command
       {{"--json", "list"}, Window, true},
+      {{"allow-folder", "R:\\Temp"}, TCliCommand::AllowFolder, false},
+      {{"allow-folder"}, TCliCommand::AllowFolder, true},
+      {{"allow-folder", "R:\\Temp", "S:\\Temp"}, TCliCommand::AllowFolder, true},
+      {{"forget-folder", "R:\\Temp", "--json"}, TCliCommand::ForgetFolder, false, {}, true},
   };
   for (const TParseCase& Case : Cases) {
     std::string Shown;
@@ -61,6 +65,9 @@ TEST(CommandLineTest, ParsesCommandsOptionsAndErrors) {
     EXPECT_EQ(Line.Items, Case.Items);
     EXPECT_EQ(Line.Json, Case.Json);
     EXPECT_EQ(Line.Out, Case.Out);
+    if (Case.Command == TCliCommand::AllowFolder || Case.Command == TCliCommand::ForgetFolder) {
+      EXPECT_EQ(Line.Folder, "R:\\Temp");
+    }
   }
 }
 

@@ -2,6 +2,7 @@
 #include "engine/FolderGuard.h"
 
 #include "support/TempTree.h"
+#include "support/TestKey.h"
 #include "win/Shell.h"
 #include "win/WidePath.h"
 
@@ -56,7 +57,7 @@ TEST(FolderGuard, RefusesWhatASweepMustNeverTouch) {
       {Profile, "is the user's profile folder"},
       {Profile + ".", "is the user's profile folder"},  // Windows drops a trailing dot
       {Profile + " ", "is the user's profile folder"},  // and a trailing blank
-      {Profile + "\\..", "holds the user's profile folder"},
+      {Profile + "\\..", "is the folder of all users' profiles"},
       {Profile + "\\AppData", "is the user's AppData folder"},
       {ShellPath(CSIDL_APPDATA), "is the user's AppData folder"},
       {ShellPath(CSIDL_LOCAL_APPDATA), "is the user's AppData folder"},
@@ -118,6 +119,82 @@ TEST(FolderGuard, AllowsTheAdministratorsFoldersInsideWindowsAndProgramDataAndNo
       EXPECT_THAT(Verdict.Reason, HasSubstr("inside the Windows folder")) << C.Folder;
     }
   }
+  for (auto It = Made.rbegin(); It != Made.rend(); ++It) RemoveDirectoryA(It->c_str());
+}
+
+// Sweeps reach the user's own data unasked, and nothing else: what lies
+// elsewhere needs the user's consent, and some folders not even that.
+TEST(FolderGuard, AllowsOnlyTheUsersOwnDataUnlessTheUserAllowedAFolder) {
+  TTempTree Tree("FolderGuardAllowList");
+  const std::string Profile = ShellPath(CSIDL_PROFILE), Users = Profile.substr(0, Profile.rfind('\\'));
+  const std::string Roaming = ShellPath(CSIDL_APPDATA) + "\\VellumixGuardTest";
+  // Made for the test, removed after it (the deepest first).
+  std::vector<std::string> Made;
+  for (const std::string& Folder :
+       {Roaming, Users + "\\Public\\VellumixGuardTest", Users + "\\someone-else",
+        Users + "\\someone-else\\AppData", Users + "\\someone-else\\AppData\\Local",
+        Users + "\\someone-else\\AppData\\Local\\Temp", std::string("V:\\VellumixGuardTest")})
+    if (CreateDirectoryA(Folder.c_str(), nullptr)) Made.push_back(Folder);
+  TTempTree Synced("FolderGuardOneDrive");
+  const std::string OneDrive = Synced.Path(), RamDisk = "V:\\VellumixGuardTest";
+  SetEnvironmentVariableA("OneDrive", OneDrive.c_str());
+  struct TCase {
+    std::string Folder;
+    TSweepScope Scope;
+    const char* Reason;  // a part of it; empty: allowed
+    bool NeedsConsent = false;
+  };
+  const TCase Cases[] = {
+      {Tree.Path(), TSweepScope::UserData, ""},
+      {Tree.Path(), TSweepScope::UserTemp, ""},
+      {Roaming, TSweepScope::UserData, ""},
+      {Roaming, TSweepScope::UserTemp, "it is not your own temporary folder", true},
+      {Users + "\\Public\\VellumixGuardTest", TSweepScope::UserData, "lies inside the public profile"},
+      {Users + "\\Public", TSweepScope::UserTemp, "is the public profile"},
+      {Users + "\\someone-else\\AppData\\Local\\Temp", TSweepScope::UserTemp, "inside another user's profile"},
+      {Users, TSweepScope::UserData, "is the folder of all users' profiles"},
+      {OneDrive, TSweepScope::UserData, "is OneDrive"},
+      {RamDisk, TSweepScope::UserTemp, "not your own temporary folder (to sweep it all the same, allow it once: "
+                                       "vellumix allow-folder \"V:\\VellumixGuardTest\")", true},
+      {RamDisk, TSweepScope::UserData, "outside your own profile's AppData folders", true},
+  };
+  for (const TCase& C : Cases) {
+    const TFolderVerdict Verdict = CheckSweptFolder(C.Folder, C.Scope);
+    EXPECT_EQ(Verdict.Allowed(), !*C.Reason) << C.Folder << ": " << Verdict.Reason;
+    if (*C.Reason) {
+      EXPECT_THAT(Verdict.Reason, HasSubstr(C.Reason)) << C.Folder;
+    }
+    EXPECT_EQ(Verdict.NeedsConsent, C.NeedsConsent) << C.Folder;
+    if (Verdict.Allowed()) {
+      EXPECT_NE(Verdict.Id, 0u) << C.Folder;
+    }
+  }
+
+  // The user allows the folder on the other drive: it, and what it holds, may
+  // be swept; no consent opens a protected folder.
+  TTestKey Key;
+  const char* const Kept = AllowedFoldersKey;
+  AllowedFoldersKey = Key.Path().c_str();
+  EXPECT_EQ(AllowFolder(RamDisk), "");
+  CreateDirectoryA((RamDisk + "\\inner").c_str(), nullptr);
+  for (const std::string& Folder : {RamDisk, RamDisk + "\\inner"})
+    EXPECT_TRUE(CheckSweptFolder(Folder, TSweepScope::UserTemp).Allowed()) << Folder;
+  EXPECT_THAT(AllowFolder(Users + "\\Public"), HasSubstr("is the public profile"));
+  EXPECT_THAT(AllowFolder(OneDrive), HasSubstr("is OneDrive"));
+  EXPECT_FALSE(CheckSweptFolder(Users + "\\Public", TSweepScope::UserData).Allowed());
+  // Another folder put in its place under the same name is refused again.
+  RemoveDirectoryA((RamDisk + "\\inner").c_str());
+  ASSERT_TRUE(MoveFileA(RamDisk.c_str(), (RamDisk + ".old").c_str()));
+  ASSERT_TRUE(CreateDirectoryA(RamDisk.c_str(), nullptr));
+  const TFolderVerdict Swapped = CheckSweptFolder(RamDisk, TSweepScope::UserTemp);
+  EXPECT_FALSE(Swapped.Allowed());
+  EXPECT_TRUE(Swapped.NeedsConsent);
+  EXPECT_TRUE(ForgetFolder(RamDisk));
+  EXPECT_FALSE(ForgetFolder(RamDisk));
+  RemoveDirectoryA((RamDisk + ".old").c_str());
+
+  AllowedFoldersKey = Kept;
+  SetEnvironmentVariableA("OneDrive", nullptr);
   for (auto It = Made.rbegin(); It != Made.rend(); ++It) RemoveDirectoryA(It->c_str());
 }
 

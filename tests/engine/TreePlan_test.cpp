@@ -3,6 +3,7 @@
 #include "engine/TreePlan.h"
 
 #include "support/TempTree.h"
+#include "win/FileHandle.h"
 #include "win/WidePath.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -154,6 +156,56 @@ TEST(TreePlan, AFileLinkIsNeverDeletedThrough) {
   RemoveTree(Tree["file-link.txt"]);
   RemoveTree(Tree["folder-link"]);
   EXPECT_EQ(ReadAll(Bird), "tweet");
+}
+
+// A file with two names: removing one frees nothing, and lifting its
+// read-only flag would change the other name's file too. It stays whole.
+TEST(TreePlan, AFileWithOtherNamesStaysWhole) {
+  TTempTree Tree("PlanHardLink"), Elsewhere("PlanHardLinkOther");
+  const std::string Shared = Tree.File("shared.txt", "both");
+  SetFileAttributesA(Shared.c_str(), FILE_ATTRIBUTE_READONLY);
+  ASSERT_TRUE(CreateHardLinkA(Elsewhere["other.txt"].c_str(), Shared.c_str(), nullptr));
+  TProgress Progress;
+  TTreePlan Plan = PlanTree(LongPath(Tree.Path()), {}, Progress);
+  ASSERT_EQ(Plan.TickedFiles(), 1u);
+  TTally Tally;
+  std::vector<TEntryOutcome> Outcomes;
+  CleanTree(Plan, Progress, Tally, &Outcomes);
+  EXPECT_EQ(Outcomes.at(0), TEntryOutcome::OtherNames);
+  EXPECT_EQ(Tally.Files, 0u);
+  EXPECT_EQ(Tally.Bytes, 0u) << "nothing was freed";
+  EXPECT_EQ(Tally.Refused, 1u);
+  EXPECT_TRUE(Exists(Shared));
+  EXPECT_EQ(GetFileAttributesA(Elsewhere["other.txt"].c_str()) & FILE_ATTRIBUTE_READONLY,
+            static_cast<DWORD>(FILE_ATTRIBUTE_READONLY))
+      << "the other name keeps its flag";
+  SetFileAttributesA(Shared.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// The folder a plan walks is the one its caller judged: a folder put on the
+// way since then (an intermediate folder made a link) is not walked.
+TEST(TreePlan, TheRootIsTheFolderJudgedNotWhatItsPathLeadsToNow) {
+  TTempTree Tree("PlanRootSwap"), Decoy("PlanRootDecoy");
+  Tree.File("on\\the\\keep.txt", "mine");
+  Decoy.File("the\\victim.txt", "not mine");
+  if (UnixPath(Tree.Path()).empty()) GTEST_SKIP() << "folder links are made through Wine";
+  const std::wstring Root = LongPath(Tree["on\\the"]);
+  TFileHandle Judged = OpenNoFollow(Root, FILE_READ_ATTRIBUTES);
+  BY_HANDLE_FILE_INFORMATION Info;
+  ASSERT_TRUE(GetFileInformationByHandle(Judged.get(), &Info));
+  Judged.reset();
+  const std::uint64_t Id = (static_cast<std::uint64_t>(Info.nFileIndexHigh) << 32) | Info.nFileIndexLow;
+  // Between the judgement and the walk, "on" becomes a link to the decoy.
+  ASSERT_TRUE(MoveFileA(Tree["on"].c_str(), Tree["was-on"].c_str()));
+  ASSERT_TRUE(MakeFolderLink(Tree["on"], Decoy.Path()));
+  TProgress Progress;
+  const TTreePlan Plan = PlanTree(Root, {}, Progress, Id, Info.dwVolumeSerialNumber);
+  EXPECT_TRUE(Plan.RootChanged);
+  EXPECT_TRUE(Plan.Entries.empty());
+  // Without the identity the walk would have gone there.
+  EXPECT_FALSE(PlanTree(Root, {}, Progress).Entries.empty());
+  RemoveTree(Tree["on"]);
+  EXPECT_TRUE(Exists(Decoy["the\\victim.txt"]));
 }
 
 TEST(Tally, TheSummaryLine) {
