@@ -577,6 +577,9 @@ LRESULT TMainForm::OnMessage(UINT Msg, WPARAM WParam, LPARAM LParam) {
     case WM_SETCURSOR:
       if (LOWORD(LParam) == HTCLIENT && SetCursorFor(reinterpret_cast<HWND>(WParam))) return TRUE;
       break;
+    case WM_INITMENUPOPUP:
+      if (!HIWORD(LParam)) FamilyMenuOpening(reinterpret_cast<HMENU>(WParam));  // not the system menu
+      break;
     case WM_MENUSELECT:
       MenuSelect(LOWORD(WParam), HIWORD(WParam), reinterpret_cast<HMENU>(LParam));
       return 0;

@@ -235,6 +235,11 @@ private:
   void ClearItems(const std::vector<const TItem*>& Items, bool Confirm);
   // The Browsers and Windows sub-menus of the Shred menu, from the catalogue.
   void BuildFamilyMenus();
+  // WM_INITMENUPOPUP: a family sub-menu about to open is filled anew, so that
+  // a browser installed (or removed) while the program runs shows at once.
+  void FamilyMenuOpening(HMENU Popup);
+  // Puts the items of one family sub-menu in place of those it had.
+  void FillFamilyMenu(HMENU Popup);
   // Runs Work on a worker with COM initialised, the window answering and the
   // status line following SweepProgress meanwhile.
   void CleanOnWorker(const std::function<void()>& Work);
@@ -296,6 +301,7 @@ private:
   bool FinishSweep();
   void SweepDone();
   bool FReady = false;  // creation has ended
+  HMENU FBrowsersMenu = nullptr, FWindowsMenu = nullptr;  // owned by the menu bar
   std::map<int, bool> FHiddenChecks;  // check marks of option items not in the menu
   std::optional<SYSTEMTIME> FLastTick;  // the second the schedule last looked at
 };
