@@ -549,7 +549,9 @@ void TMainForm::FormDestroy() {
 LRESULT TMainForm::OnMessage(UINT Msg, WPARAM WParam, LPARAM LParam) {
   switch (Msg) {
     case WM_COMMAND:
-      // Menus and accelerators (no control), and the toolbar's buttons.
+      // Menus and accelerators (no control; an accelerator's code is 1), and
+      // the toolbar's buttons.
+      if (!LParam && HIWORD(WParam) == 1 && LogPaneAccelerator(LOWORD(WParam))) return 0;
       if (!LParam || HIWORD(WParam) == BN_CLICKED) Command(LOWORD(WParam));
       return 0;
     case WM_NOTIFY: {

@@ -123,6 +123,9 @@ public:
   TMenu LogPaneMenu() const;
   // Runs one of its commands (IDC_LOGCOPY...); an error is shown in the error box.
   void LogPaneCommand(int Id);
+  // An accelerator's command that means something else while the pane has
+  // the focus: true when the pane took it.
+  bool LogPaneAccelerator(int Id);
   // Asks where to save the log; empty when the user cancels. Tests replace it.
   static std::wstring (*AskSaveLogName)(HWND Owner);
   static std::wstring ShowSaveLogDialog(HWND Owner);
