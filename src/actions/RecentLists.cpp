@@ -9,6 +9,7 @@
 #include "win/WidePath.h"
 
 #include <shlobj.h>
+#include <shlwapi.h>
 
 namespace {
 
@@ -18,6 +19,12 @@ using namespace trace_keys;
 // those bytes whatever the user's code page: users have reported them so.
 constexpr char FullWidthColon[] = "\xA3\xBA";
 constexpr char FullWidthComma[] = "\xA3\xAC";
+
+// A failure line of the recent-list operations: the operation's failure
+// sentence, then the exception's class and message.
+void AddListFailure(TAction& Action, const char* Failed, const Exception& E) {
+  Action.AddFailure(std::string(Failed) + E.ClassName() + " " + E.Message());
+}
 
 // Clears one product's list keys in order; a missing key means the product is
 // not installed, and later keys are then left alone.
@@ -29,14 +36,31 @@ void ClearProductLists(TAction& Action, std::initializer_list<const std::string*
   } catch (const EOpenRegErrors&) {
     Action.AddMessage(NotInstalled, "");
   } catch (const Exception& E) {
-    Action.AddFailure(std::string(Failed) + E.ClassName() + " " + E.Message());
+    AddListFailure(Action, Failed, E);
   }
 }
 
-// Deletes MostRecentClips1 to MostRecentClips10 below the open RealPlayer key.
-void DeleteRecentClips(TRegistry& Reg) {
-  for (int N = 1; N <= 10; ++N)
-    Reg.DeleteKey(RealPlayerPreferences + "MostRecentClips" + std::to_string(N));
+// A key path as the trace keys write it, below its root.
+const char* BelowRoot(const std::string& Path) { return Path.c_str() + (Path.starts_with('\\') ? 1 : 0); }
+
+// True only when Root\Path is not there: a key the user may not even read is
+// there all the same, and what it holds stays.
+bool KeyMissing(HKEY Root, const std::string& Path) {
+  TRegKey Key;
+  return RegOpenKeyExA(Root, BelowRoot(Path), 0, KEY_READ, Key.put()) == ERROR_FILE_NOT_FOUND;
+}
+
+// Deletes MostRecentClips1 to MostRecentClips10 below Root's RealPlayer key.
+// A list the registry refuses to delete is added to Stayed by its full name;
+// one that is not there is nothing to delete.
+void DeleteRecentClips(HKEY Root, std::string& Stayed) {
+  for (int N = 1; N <= 10; ++N) {
+    const std::string Path = RealPlayerPreferences + "MostRecentClips" + std::to_string(N);
+    const LONG Rc = SHDeleteKeyA(Root, BelowRoot(Path));
+    if (Rc == ERROR_SUCCESS || Rc == ERROR_FILE_NOT_FOUND) continue;
+    if (!Stayed.empty()) Stayed += ", ";
+    Stayed += (Root == HKEY_CLASSES_ROOT ? "HKEY_CLASSES_ROOT" : "HKEY_CURRENT_USER") + Path;
+  }
 }
 
 }  // namespace
@@ -100,33 +124,37 @@ void TAction::ClearRealPlayerClips(bool Enabled) {
   if (!Enabled) return;
   // Older players keep their lists below HKEY_CLASSES_ROOT, newer ones below
   // HKEY_CURRENT_USER; both are cleared, and one line tells the result.
-  bool Reported = false;
-  TRegistry Reg(HKEY_CLASSES_ROOT);
-  bool Found = Reg.OpenKey(RealPlayerPreferences, false);
-  if (Found) {
-    DeleteRecentClips(Reg);
-    AddMessage("Succeeded in clear RealPlayer recent clips.", "");
-    Reported = true;
-  }
-  Reg.SetRootKey(HKEY_CURRENT_USER);
-  if (Reg.OpenKey(RealPlayerPreferences, false)) {
+  bool Found = false;
+  std::string Stayed;
+  for (HKEY Root : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER}) {
+    if (KeyMissing(Root, RealPlayerPreferences)) continue;
     Found = true;
-    DeleteRecentClips(Reg);
-    if (!Reported) AddMessage("Succeeded in clear RealPlayer recent clips.", "");
+    DeleteRecentClips(Root, Stayed);
   }
-  if (!Found) AddMessage("RealPlayer or RealOne Player not installed.", "");
+  if (!Found)
+    AddMessage("RealPlayer or RealOne Player not installed.", "");
+  else if (Stayed.empty())
+    AddMessage("Succeeded in clear RealPlayer recent clips.", "");
+  else
+    AddListFailure(*this, "Clear RealPlayer recent clips failed. Error messages: ",
+                   ERegistryException("Can't delete " + Stayed));
 }
 
 void TAction::ClearMediaPlayerClips(bool Enabled) {
   if (!Enabled) return;
-  // Either list may be missing; the player needs no other care, so every
-  // outcome is reported as done.
-  try {
-    TRegistry Reg(HKEY_CURRENT_USER);
-    if (Reg.OpenKey(MediaPlayerFiles, false)) ClearKeyValues(HKEY_CURRENT_USER, MediaPlayerFiles, true);
-    Reg.CloseKey();
-    if (Reg.OpenKey(MediaPlayerUrls, false)) ClearKeyValues(HKEY_CURRENT_USER, MediaPlayerUrls, true);
-  } catch (...) {
+  // Either list may be missing, which leaves nothing to clear. One that is
+  // there but cannot be cleared keeps its clips: the other is still cleared,
+  // and the line says what stayed.
+  std::string Errors;
+  for (const std::string* List : {&MediaPlayerFiles, &MediaPlayerUrls}) {
+    try {
+      if (!KeyMissing(HKEY_CURRENT_USER, *List)) ClearKeyValues(HKEY_CURRENT_USER, *List, true);
+    } catch (const Exception& E) {
+      Errors += (Errors.empty() ? "" : "; ") + std::string(E.ClassName()) + " " + E.Message();
+    }
   }
-  AddMessage("Succeeded in clear Windows Media Player recent clips.", "");
+  if (Errors.empty())
+    AddMessage("Succeeded in clear Windows Media Player recent clips.", "");
+  else
+    AddFailure("Clear Windows Media Player recent clips failed. Error messages: " + Errors);
 }

@@ -74,41 +74,48 @@ void TMainForm::ClearItems(const std::vector<const TItem*>& Asked, bool Confirm)
 void TMainForm::BuildFamilyMenus() {
   HMENU Shred = GetSubMenu(GetMenu(Handle()), 1);
   if (!Shred) return;
-  struct TFamily {
-    TGroup Group;
-    const char* Caption;
-  };
   UINT At = 2;  // after Internet and Documents
-  int Section = SectionCommandBase;
-  for (const TFamily& Family : {TFamily{TGroup::Browsers, "&Browsers"}, TFamily{TGroup::Windows, "&Windows"}}) {
-    HMENU Popup = CreatePopupMenu();
-    bool Any = false;
-    if (Family.Group == TGroup::Browsers) {
-      // A command per browser found here: what the options chose for it.
-      for (const std::string& Name : SectionsOf(Family.Group)) {
-        const int Id = Section++;
-        const std::vector<const TItem*> Items = ItemsOfFamilyCommand(Id);
-        if (std::none_of(Items.begin(), Items.end(), [](const TItem* I) { return ItemOffered(*I); })) continue;
-        AppendMenuA(Popup, MF_STRING, Id, Name.c_str());
-        Any = true;
-      }
-      if (!Any) AppendMenuA(Popup, MF_STRING | MF_GRAYED, 0, "No browser found");
-    } else {
-      // A command per item, by section; those that need an administrator show it.
-      const char* Last = nullptr;
-      for (const TItem& Item : Catalogue()) {
-        if (Item.Group != Family.Group || (Item.Present && !Item.Present())) continue;
-        if (Last && Item.Section && std::string_view(Last) != Item.Section) AppendMenuA(Popup, MF_SEPARATOR, 0, nullptr);
-        Last = Item.Section;
-        const bool Offered = ItemOffered(Item);
-        const std::string Text = std::string(Item.Label) + (Offered ? "" : " (administrator)");
-        AppendMenuA(Popup, MF_STRING | (Offered ? 0 : MF_GRAYED), ItemCommand(Item), Text.c_str());
-        Any = true;
-      }
-      Section += static_cast<int>(SectionsOf(Family.Group).size());
-      if (!Any) AppendMenuA(Popup, MF_STRING | MF_GRAYED, 0, "Nothing to clear");
+  for (auto [Popup, Caption] : {std::pair{&FBrowsersMenu, "&Browsers"}, std::pair{&FWindowsMenu, "&Windows"}}) {
+    *Popup = CreatePopupMenu();
+    FillFamilyMenu(*Popup);
+    InsertMenuA(Shred, At++, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(*Popup), Caption);
+  }
+}
+
+void TMainForm::FamilyMenuOpening(HMENU Popup) {
+  if (!Popup || (Popup != FBrowsersMenu && Popup != FWindowsMenu)) return;
+  FillFamilyMenu(Popup);
+  XPMenu.Renew(Popup);
+}
+
+void TMainForm::FillFamilyMenu(HMENU Popup) {
+  while (GetMenuItemCount(Popup) > 0) DeleteMenu(Popup, 0, MF_BYPOSITION);
+  bool Any = false;
+  if (Popup == FBrowsersMenu) {
+    // A command per browser found here: what the options chose for it. The
+    // sections' commands count every browser, found or not.
+    int Section = SectionCommandBase;
+    for (const std::string& Name : SectionsOf(TGroup::Browsers)) {
+      const int Id = Section++;
+      const std::vector<const TItem*> Items = ItemsOfFamilyCommand(Id);
+      if (std::none_of(Items.begin(), Items.end(), [](const TItem* I) { return ItemOffered(*I); })) continue;
+      AppendMenuA(Popup, MF_STRING, Id, Name.c_str());
+      Any = true;
     }
-    InsertMenuA(Shred, At++, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(Popup), Family.Caption);
+    if (!Any) AppendMenuA(Popup, MF_STRING | MF_GRAYED, 0, "No browser found");
+  } else {
+    // A command per item, by section; those that need an administrator show it.
+    const char* Last = nullptr;
+    for (const TItem& Item : Catalogue()) {
+      if (Item.Group != TGroup::Windows || (Item.Present && !Item.Present())) continue;
+      if (Last && Item.Section && std::string_view(Last) != Item.Section) AppendMenuA(Popup, MF_SEPARATOR, 0, nullptr);
+      Last = Item.Section;
+      const bool Offered = ItemOffered(Item);
+      const std::string Text = std::string(Item.Label) + (Offered ? "" : " (administrator)");
+      AppendMenuA(Popup, MF_STRING | (Offered ? 0 : MF_GRAYED), ItemCommand(Item), Text.c_str());
+      Any = true;
+    }
+    if (!Any) AppendMenuA(Popup, MF_STRING | MF_GRAYED, 0, "Nothing to clear");
   }
 }
 

@@ -75,6 +75,14 @@ void TMainForm::MemoContextMenu(POINT Screen) {
   if (Id) LogPaneCommand(Id);
 }
 
+bool TMainForm::LogPaneAccelerator(int Id) {
+  // Ctrl+A is All Items' key (which asks first), but in a text window it
+  // selects the text, as the pane's own menu offers.
+  if (Id != IDC_CLEARALL || !Memo || GetFocus() != Memo) return false;
+  LogPaneCommand(IDC_LOGSELECTALL);
+  return true;
+}
+
 void TMainForm::LogPaneCommand(int Id) {
   Guarded([&] {
     switch (Id) {

@@ -549,7 +549,9 @@ void TMainForm::FormDestroy() {
 LRESULT TMainForm::OnMessage(UINT Msg, WPARAM WParam, LPARAM LParam) {
   switch (Msg) {
     case WM_COMMAND:
-      // Menus and accelerators (no control), and the toolbar's buttons.
+      // Menus and accelerators (no control; an accelerator's code is 1), and
+      // the toolbar's buttons.
+      if (!LParam && HIWORD(WParam) == 1 && LogPaneAccelerator(LOWORD(WParam))) return 0;
       if (!LParam || HIWORD(WParam) == BN_CLICKED) Command(LOWORD(WParam));
       return 0;
     case WM_NOTIFY: {
@@ -576,6 +578,9 @@ LRESULT TMainForm::OnMessage(UINT Msg, WPARAM WParam, LPARAM LParam) {
       break;
     case WM_SETCURSOR:
       if (LOWORD(LParam) == HTCLIENT && SetCursorFor(reinterpret_cast<HWND>(WParam))) return TRUE;
+      break;
+    case WM_INITMENUPOPUP:
+      if (!HIWORD(LParam)) FamilyMenuOpening(reinterpret_cast<HMENU>(WParam));  // not the system menu
       break;
     case WM_MENUSELECT:
       MenuSelect(LOWORD(WParam), HIWORD(WParam), reinterpret_cast<HMENU>(LParam));

@@ -124,6 +124,9 @@ public:
   TMenu LogPaneMenu() const;
   // Runs one of its commands (IDC_LOGCOPY...); an error is shown in the error box.
   void LogPaneCommand(int Id);
+  // An accelerator's command that means something else while the pane has
+  // the focus: true when the pane took it.
+  bool LogPaneAccelerator(int Id);
   // Asks where to save the log; empty when the user cancels. Tests replace it.
   static std::wstring (*AskSaveLogName)(HWND Owner);
   static std::wstring ShowSaveLogDialog(HWND Owner);
@@ -237,6 +240,11 @@ private:
   void ClearItems(const std::vector<const TItem*>& Items, bool Confirm);
   // The Browsers and Windows sub-menus of the Shred menu, from the catalogue.
   void BuildFamilyMenus();
+  // WM_INITMENUPOPUP: a family sub-menu about to open is filled anew, so that
+  // a browser installed (or removed) while the program runs shows at once.
+  void FamilyMenuOpening(HMENU Popup);
+  // Puts the items of one family sub-menu in place of those it had.
+  void FillFamilyMenu(HMENU Popup);
   // Runs Work on a worker with COM initialised, the window answering and the
   // status line following SweepProgress meanwhile.
   void CleanOnWorker(const std::function<void()>& Work);
@@ -298,6 +306,7 @@ private:
   bool FinishSweep();
   void SweepDone();
   bool FReady = false;  // creation has ended
+  HMENU FBrowsersMenu = nullptr, FWindowsMenu = nullptr;  // owned by the menu bar
   std::map<int, bool> FHiddenChecks;  // check marks of option items not in the menu
   std::optional<SYSTEMTIME> FLastTick;  // the second the schedule last looked at
 };

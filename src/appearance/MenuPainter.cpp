@@ -163,6 +163,16 @@ void TMenuPainter::Convert(HMENU Menu) {
   }
 }
 
+void TMenuPainter::Renew(HMENU Menu) {
+  const auto Painted = std::find(FMenus.begin(), FMenus.end(), Menu);
+  if (Painted == FMenus.end()) return;
+  // The old items' records go; what the new items carry points at new ones.
+  std::erase_if(FItems, [&](const std::unique_ptr<TItem>& Item) { return Item->Menu == Menu; });
+  FMenus.erase(Painted);
+  FLayouts.erase(Menu);
+  Convert(Menu);
+}
+
 void TMenuPainter::Refresh(int Dpi) {
   FDpi = Dpi;
   FMetrics.Dpi = 0;

@@ -28,6 +28,10 @@ public:
   // drawn for a screen of Dpi pixels per inch. Attaching the same bar again
   // only refreshes.
   void Attach(HMENU MenuBar, int Dpi);
+  // Menu, one of the menus painted here and without sub-menus, has had its
+  // items replaced (as a menu filled anew each time it opens): the new items
+  // are painted like the old ones, and measured anew.
+  void Renew(HMENU Menu);
   // Fonts and sizes follow the scale Dpi and the system's menu font: the items
   // are measured anew the next time a menu opens.
   void Refresh(int Dpi);

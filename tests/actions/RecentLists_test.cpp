@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sddl.h>
 #include <shlwapi.h>
 
 #include <functional>
@@ -42,6 +43,32 @@ void SetString(HKEY Root, const std::string& Path, const std::string& Name, cons
   ASSERT_TRUE(Reg.OpenKey(Path, true)) << Path;
   Reg.WriteString(Name, Data);
 }
+
+// Gives Root\Path the permissions Sddl while it lives, as a policy or another
+// account may have set them. Its owner may always give full access back.
+class TKeyPermissions {
+public:
+  TKeyPermissions(HKEY Root, std::string Path, const char* Sddl) : FRoot(Root), FPath(std::move(Path)) {
+    Permit(Sddl);
+  }
+  ~TKeyPermissions() { Permit("D:P(A;;KA;;;WD)"); }  // so that the scratch keys can go
+  TKeyPermissions(const TKeyPermissions&) = delete;
+  TKeyPermissions& operator=(const TKeyPermissions&) = delete;
+
+private:
+  void Permit(const char* Sddl) const {
+    TRegKey Key;
+    ASSERT_EQ(RegOpenKeyExA(FRoot, FPath.c_str(), 0, WRITE_DAC, Key.put()), ERROR_SUCCESS) << FPath;
+    PSECURITY_DESCRIPTOR Descriptor = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(Sddl, SDDL_REVISION_1, &Descriptor, nullptr));
+    EXPECT_EQ(RegSetKeySecurity(Key.get(), DACL_SECURITY_INFORMATION, Descriptor), ERROR_SUCCESS) << FPath;
+    LocalFree(Descriptor);
+  }
+  HKEY FRoot;
+  std::string FPath;
+};
+constexpr char ReadOnly[] = "D:P(A;;KR;;;WD)";  // everyone may read, nobody change
+constexpr char NoAccess[] = "D:P";              // nobody may even read
 
 class RecentLists : public ::testing::Test {
 protected:
@@ -240,17 +267,63 @@ TEST_F(RecentLists, MediaPlayerListsCleared) {
               ElementsAre("Volume"));
 }
 
-TEST_F(RecentLists, MediaPlayerAbsentOrFailingStillSucceeds) {
+TEST_F(RecentLists, MediaPlayerWithoutListsSucceeds) {
   Action.ClearMediaPlayerClips(true);
-  EXPECT_THAT(Action.Messages, ElementsAre(LineOf("Succeeded in clear Windows Media Player recent clips.")));
-
   SetString(HKEY_CURRENT_USER, WmpUrls, "URL0", "http://example.com/");  // only the address list
-  TAction Failing;
+  Action.ClearMediaPlayerClips(true);
+  EXPECT_THAT(Action.Messages, ElementsAre(LineOf("Succeeded in clear Windows Media Player recent clips."),
+                                           LineOf("Succeeded in clear Windows Media Player recent clips.")));
+  EXPECT_THAT(ValueNames(HKEY_CURRENT_USER, WmpUrls), IsEmpty());
+  EXPECT_EQ(Action.Tally.Refused, 0u);
+}
+
+// A list the registry will not let us change keeps its clips: that is a
+// failure, counted as refused, and the other list is cleared all the same.
+TEST_F(RecentLists, MediaPlayerListTheRegistryRefusesIsAFailure) {
+  ImportRegFile("mediaplayer.reg");
   {
-    TRaisingPump Pump([] { throw std::runtime_error("any failure"); });
-    Failing.ClearMediaPlayerClips(true);
+    TKeyPermissions Locked(HKEY_CURRENT_USER, WmpFiles, ReadOnly);
+    Action.ClearMediaPlayerClips(true);
   }
-  EXPECT_THAT(Failing.Messages, ElementsAre(LineOf("Succeeded in clear Windows Media Player recent clips.")));
+  EXPECT_THAT(Action.Messages,
+              ElementsAre(LineOf("Clear Windows Media Player recent clips failed. Error messages: EOpenRegErrors "
+                                 "Can't open \\" + WmpFiles)));
+  EXPECT_EQ(Action.Tally.Refused, 1u);
+  EXPECT_THAT(ValueNames(HKEY_CURRENT_USER, WmpFiles), ElementsAre("File0", "File1"));
+  EXPECT_THAT(ValueNames(HKEY_CURRENT_USER, WmpUrls), IsEmpty());
+}
+
+TEST_F(RecentLists, MediaPlayerFailuresNameTheClassAndMessage) {
+  SetString(HKEY_CURRENT_USER, WmpUrls, "URL0", "http://example.com/");
+  {
+    TRaisingPump Pump([] { throw ERegistryException("Access is denied"); });
+    Action.ClearMediaPlayerClips(true);
+  }
+  EXPECT_THAT(Action.Messages, ElementsAre(LineOf(
+      "Clear Windows Media Player recent clips failed. Error messages: ERegistryException Access is denied")));
+  EXPECT_EQ(Action.Tally.Refused, 1u);
+}
+
+// Lists the registry refuses to delete, in both places the player keeps them:
+// one line names both, and every other list goes. (Wine lets a key's owner
+// delete it whatever its permissions say; a list whose nested key nobody may
+// read cannot be emptied, and so stays, as on Windows.)
+TEST_F(RecentLists, RealPlayerListsTheRegistryRefusesAreAFailure) {
+  ImportRegFile("realplayer-hkcr.reg");
+  ImportRegFile("realplayer-hkcu.reg");
+  SetString(HKEY_CLASSES_ROOT, RealPrefs + "\\MostRecentClips5\\Deeper", "", "nested");
+  {
+    TKeyPermissions OldPlayer(HKEY_CLASSES_ROOT, RealPrefs + "\\MostRecentClips5\\Deeper", NoAccess);
+    TKeyPermissions NewPlayer(HKEY_CURRENT_USER, RealPrefs + "\\MostRecentClips1\\Deeper", NoAccess);
+    Action.ClearRealPlayerClips(true);
+  }
+  EXPECT_THAT(Action.Messages,
+              ElementsAre(LineOf("Clear RealPlayer recent clips failed. Error messages: ERegistryException "
+                                 "Can't delete HKEY_CLASSES_ROOT\\" + RealPrefs + "\\MostRecentClips5, "
+                                 "HKEY_CURRENT_USER\\" + RealPrefs + "\\MostRecentClips1")));
+  EXPECT_EQ(Action.Tally.Refused, 1u);
+  EXPECT_THAT(KeyNames(HKEY_CLASSES_ROOT, RealPrefs), ElementsAre("MostRecentClips5", "Volume"));
+  EXPECT_THAT(KeyNames(HKEY_CURRENT_USER, RealPrefs), ElementsAre("MostRecentClips1", "MostRecentClips11", "Volume"));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "actions/ActionUnit.h"
 #include "app/MenuLook.h"
+#include "catalogue/BrowserProfiles.h"
 #include "catalogue/Catalogue.h"
 #include "win/Registry.h"
 
@@ -151,6 +152,61 @@ TEST_F(ItemCommandTest, FamilyCommandsClearTheirItemOrSayHowToChoose) {
   EXPECT_THAT(Line(0), HasSubstr(" Nothing is chosen for " + SectionsOf(TGroup::Browsers).front() +
                                  ": choose its items on the Browsers page of the options (F11). "));
   EXPECT_TRUE(F.Idle());
+}
+
+// What a sub-menu holds: each item's command and text.
+std::vector<std::pair<UINT, std::string>> MenuItems(HMENU Menu) {
+  std::vector<std::pair<UINT, std::string>> Items;
+  for (int I = 0, N = GetMenuItemCount(Menu); I < N; ++I) {
+    char Text[128] = {};
+    GetMenuStringA(Menu, I, Text, sizeof Text, MF_BYPOSITION);
+    Items.emplace_back(GetMenuItemID(Menu, I), Text);
+  }
+  return Items;
+}
+
+// The family sub-menus are filled each time they open, as Windows tells the
+// window: a browser installed while the program runs shows the next time,
+// with its command, its hint and the look of every other item.
+TEST_F(ItemCommandTest, TheBrowsersMenuFollowsWhatIsInstalledEachTimeItOpens) {
+  TTempTree Profiles("FamilyMenus");
+  struct TBaseFolders {
+    TBaseFolders(const TTempTree& Tree) { SetBrowserBaseFolders(Tree.Folder("Roaming"), Tree.Folder("Local")); }
+    ~TBaseFolders() { SetBrowserBaseFolders("", ""); }
+  } Base(Profiles);
+  Switches({});
+  TMainForm& F = CreateForm();
+  HMENU Shred = GetSubMenu(GetMenu(F.Handle()), 1);
+  HMENU Browsers = GetSubMenu(Shred, 2), Windows = GetSubMenu(Shred, 3);
+  auto Open = [&](HMENU Popup, int Position) {
+    SendMessageA(F.Handle(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(Popup), MAKELPARAM(Position, FALSE));
+  };
+  using Entries = std::vector<std::pair<UINT, std::string>>;
+  Open(Browsers, 2);
+  EXPECT_EQ(MenuItems(Browsers), (Entries{{0, "No browser found"}}));
+  const int Wider = TDrawnItem(F.Handle(), Browsers, 0).Width;
+
+  Profiles.Folder("Local\\Google\\Chrome\\User Data");
+  const std::vector<std::string> Sections = SectionsOf(TGroup::Browsers);
+  const auto Chrome = std::find(Sections.begin(), Sections.end(), "Google Chrome");
+  ASSERT_NE(Chrome, Sections.end());
+  const UINT Id = SectionCommandBase + static_cast<UINT>(Chrome - Sections.begin());
+  EXPECT_EQ(MenuItems(Browsers), (Entries{{0, "No browser found"}})) << "filled when it opens, not before";
+  Open(Browsers, 2);
+  EXPECT_EQ(MenuItems(Browsers), (Entries{{Id, "Google Chrome"}}));
+  const TDrawnItem Drawn(F.Handle(), Browsers, 0);
+  EXPECT_TRUE(Drawn.OwnerDrawn);
+  EXPECT_LT(Drawn.Width, Wider) << "measured for its own, shorter text";
+  EXPECT_THAT(MenuLooks(F.Handle()), Each(TLook::Plain));
+  SendMessageA(F.Handle(), WM_MENUSELECT, MAKEWPARAM(Id, 0), reinterpret_cast<LPARAM>(Browsers));
+  EXPECT_EQ(F.Hint(), "Clear what is chosen for Google Chrome in the options");
+
+  // The Windows sub-menu is filled anew too, with what it had.
+  const Entries Before = MenuItems(Windows);
+  ASSERT_FALSE(Before.empty());
+  Open(Windows, 3);
+  EXPECT_EQ(MenuItems(Windows), Before);
+  EXPECT_TRUE(TDrawnItem(F.Handle(), Windows, 0).OwnerDrawn);
 }
 
 TEST_F(ItemCommandTest, TemporaryFilesWritesItsLineOnlyWithTheSwitchOn) {

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -163,6 +165,49 @@ void CALLBACK CloseShownMenu(HWND, UINT, UINT_PTR, DWORD) {
     for (int I = 0; I < GetMenuItemCount(Menu); ++I) ShownItems.push_back(GetMenuItemID(Menu, I));
     EndMenu();
   }
+}
+
+// Ctrl+A as the message loop meets it: the key goes to the window with the
+// focus, and the loop turns it into the accelerator's command.
+void PressCtrlA(HWND Focus) {
+  BYTE Keys[256], Held[256];
+  GetKeyboardState(Keys);
+  std::copy(std::begin(Keys), std::end(Keys), std::begin(Held));
+  Held[VK_CONTROL] = Held[VK_LCONTROL] = 0x80;
+  SetKeyboardState(Held);
+  PostMessageA(Focus, WM_KEYDOWN, 'A', 0x001E0001);
+  Application.ProcessMessages();
+  SetKeyboardState(Keys);
+}
+
+// In the log pane Ctrl+A selects the text, as in any text window; elsewhere it
+// stays the key of All Items, which asks first.
+TEST_F(LogPaneTest, CtrlASelectsThePanesTextOnlyWhileThePaneHasTheFocus) {
+  Key.SetDword("ConfirmShredAll", 1, "Software\\Vellumix");
+  TMainForm& F = WithLog({"first line", "second line"});
+  F.Show();
+  Pump();
+  SetFocus(F.Memo);
+  ASSERT_EQ(GetFocus(), F.Memo);
+  {
+    TBoxWatcher Question("Confirm Shred all items", IDNO, 500ms);
+    PressCtrlA(F.Memo);
+    EXPECT_FALSE(Question.Answered()) << "the question came while the pane had the focus";
+  }
+  DWORD Start = 1, End = 0;
+  SendMessageW(F.Memo, EM_GETSEL, reinterpret_cast<WPARAM>(&Start), reinterpret_cast<LPARAM>(&End));
+  EXPECT_EQ(Start, 0u);
+  EXPECT_EQ(End, static_cast<DWORD>(GetWindowTextLengthW(F.Memo)));
+  EXPECT_EQ(F.Action->Messages.size(), 2u);
+
+  SetFocus(F.Handle());
+  ASSERT_EQ(GetFocus(), F.Handle());
+  {
+    TBoxWatcher Question("Confirm Shred all items", IDNO);
+    PressCtrlA(F.Handle());
+    EXPECT_TRUE(Question.Answered());
+  }
+  EXPECT_EQ(F.Action->Messages.size(), 2u) << "No leaves the log as it was";
 }
 
 TEST_F(LogPaneTest, TheContextMenuIsThePanesOwn) {
