@@ -456,8 +456,10 @@ int RunCommandLine(const TCommandLine& Line) {
     Code = Runner.Fail(ExitStayed, std::string("Stopped: ") + E.what());
   }
   if (!Console.Commit(Error)) {
+    // The output asked for is not there: as for an --out refused at the
+    // start. A refusal (policy, busy, elevation) keeps its own code.
     Console.WriteError(Error + "\n");
-    return Code == ExitDone ? ExitStayed : Code;
+    return Code == ExitDone || Code == ExitStayed ? ExitUsage : Code;
   }
   return Code;
 }

@@ -387,6 +387,77 @@ TEST_F(CliTest, OutReplacesTheFileWholeAndLeavesThePipeEmpty) {
   EXPECT_FALSE(Search);
 }
 
+// What is left of a --out target's folder: the names in it, no temporary
+// file among them.
+std::set<std::string> NamesIn(const std::string& Folder) {
+  std::set<std::string> Names;
+  WIN32_FIND_DATAW Found;
+  TFindHandle Search(FindFirstFileW(WidePath(Folder + "\\*").c_str(), &Found));
+  if (Search) do {
+      const std::string Name = Narrow(Found.cFileName);
+      if (Name != "." && Name != "..") Names.insert(Name);
+    } while (FindNextFileW(Search.get(), &Found));
+  return Names;
+}
+
+std::string Contents(const std::string& Path) {
+  std::ifstream In(Path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(In), {});
+}
+
+// An --out that the rename at the end could not put in place is refused
+// before anything runs, with exit code 2, and what stands there stays.
+TEST_F(CliTest, OutThatCannotBeReplacedIsRefusedAtOnceAndLeftAlone) {
+  const std::string Folder = Temp.Folder("out\\a folder");
+  Temp.File("out\\a folder\\kept.txt", "kept");
+  const std::string ReadOnly = Temp.File("out\\read-only.jsonl", "old"), Held = Temp.File("out\\held.jsonl", "old");
+  ASSERT_TRUE(SetFileAttributesW(WidePath(ReadOnly).c_str(), FILE_ATTRIBUTE_READONLY)) << GetLastError();
+  // Held as a program holds a file it reads, sharing reading only.
+  TFileHandle Holder(CreateFileW(WidePath(Held).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                 nullptr));
+  ASSERT_TRUE(Holder);
+  const std::set<std::string> Before = NamesIn(Temp["out"]);
+  struct TCase {
+    std::string Target, Says;
+  };
+  const TCase Cases[] = {
+      {Folder, "Cannot write " + Folder + ": it is a folder."},
+      {Folder + "\\", "Cannot write " + Folder + "\\: it is a folder."},
+      {ReadOnly, "Cannot write " + ReadOnly + ": it is read-only."},
+      {Held, "Cannot write " + Held + ": "},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Target);
+    // A backslash before the closing quote is doubled, else it escapes the quote.
+    const TOutcome Out = Run("list --json --out \"" + Case.Target + (Case.Target.ends_with('\\') ? "\\\"" : "\""));
+    EXPECT_EQ(Out.Exit, 2u) << Out.Output;
+    EXPECT_TRUE(Out.Output.starts_with(Case.Says)) << Out.Output << "the refusal comes first, before any item";
+  }
+  Holder.reset();
+  EXPECT_EQ(NamesIn(Temp["out"]), Before) << "no temporary file is left beside them";
+  EXPECT_EQ(NamesIn(Folder), std::set<std::string>{"kept.txt"});
+  EXPECT_EQ(Contents(ReadOnly), "old");
+  EXPECT_EQ(Contents(Held), "old");
+  SetFileAttributesW(WidePath(ReadOnly).c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// A file that another program holds while sharing its deletion passes the
+// first look, and the rename at the end is what fails: exit code 2 as well,
+// the file as it was, the output thrown away.
+TEST_F(CliTest, OutThatCannotBePutInPlaceAtTheEndExitsWith2AndKeepsTheFile) {
+  const std::string Held = Temp.File("out\\held.jsonl", "old");
+  TFileHandle Holder(CreateFileW(WidePath(Held).c_str(), GENERIC_READ,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                                 nullptr));
+  ASSERT_TRUE(Holder);
+  const TOutcome Out = Run("list --json --out \"" + Held + "\"");
+  EXPECT_EQ(Out.Exit, 2u) << Out.Output;
+  EXPECT_TRUE(Contains(Out.Output, "Cannot write " + Held + ": ")) << Out.Output;
+  Holder.reset();
+  EXPECT_EQ(Contents(Held), "old");
+  EXPECT_EQ(NamesIn(Temp["out"]), std::set<std::string>{"held.jsonl"});
+}
+
 // The Firefox of a test, in the user's roaming application data: its
 // profiles.ini names one profile, in the test's tree, with Ini's Name line.
 // Removed with everything in it when the test ends.
