@@ -57,10 +57,16 @@ void SetCell(HWND List, int Row, int Column, const std::wstring& Text) {
   SendMessageW(List, LVM_SETITEMTEXTW, Row, reinterpret_cast<LPARAM>(&Item));
 }
 
+// A text cell. One that begins as a formula would (=, +, -, @, or a tab or
+// carriage return, which a spreadsheet may skip before one) gets a leading
+// apostrophe, so that a name such as "=HYPERLINK(...)" stays text; then it
+// is quoted where CSV needs it.
 std::string CsvField(const std::string& Text) {
-  if (Text.find_first_of(",\"\r\n") == std::string::npos) return Text;
+  const bool Formula = !Text.empty() && std::string_view("=+-@\t\r").find(Text.front()) != std::string_view::npos;
+  const std::string Cell = Formula ? "'" + Text : Text;
+  if (Cell.find_first_of(",\"\r\n") == std::string::npos) return Cell;
   std::string Quoted = "\"";
-  for (char C : Text) {
+  for (char C : Cell) {
     if (C == '"') Quoted += '"';
     Quoted += C;
   }

@@ -124,9 +124,6 @@ const char* WhyWords(TEntryOutcome Outcome) {
   }
 }
 
-// A path as people write it: without the "\\?\" the cleaner works with.
-std::string ShownPath(std::wstring_view Path) { return Narrow(PlainPath(Path)); }
-
 // ---- list
 
 int List(TRun& Run) {
@@ -205,10 +202,17 @@ int ChooseItems(TRun& Run, const TOption& Option, std::vector<const TItem*>& Ite
 // ---- preview and clean
 
 // Writes one entry: as found (Outcomes null), or with what the clean did.
+// Path: a file's or folder's path as found on disk, which JSON gives exactly
+// (Where, in UTF-8, can only approximate an unpaired surrogate); empty for
+// the other entries.
 void WriteEntry(TRun& Run, const TItem& Item, const char* Kind, const std::string& Where, const char* Field,
-                std::uint64_t Bytes, const TEntryOutcome* Outcome, bool Own, std::uint64_t Rows = 0) {
+                std::uint64_t Bytes, const TEntryOutcome* Outcome, bool Own, std::uint64_t Rows = 0,
+                std::wstring_view Path = {}) {
   TJsonLine Json("entry");
-  Json.Text("id", Item.Id).Text("kind", Kind).Text(Field, Where).Number("bytes", Bytes);
+  Json.Text("id", Item.Id).Text("kind", Kind);
+  if (Path.empty()) Json.Text(Field, Where);
+  else Json.Text(Field, Path);
+  Json.Number("bytes", Bytes);
   if (Rows) Json.Number("rows", Rows);
   if (Outcome) {
     Json.Text("result", ResultName(*Outcome, Own));
@@ -235,8 +239,9 @@ void WriteEntries(TRun& Run, const TItemPlan& Plan, const TCleanReport* Report) 
       // A tree the item's own clean took is named too; its lines tell the rest.
       const bool Own = Report && !Outcome;
       if (Own) Outcome = &NotTried;
-      WriteEntry(Run, Item, Folder ? "folder" : "file", ShownPath(Tree.PathOf(Entry)) + (Folder ? "\\" : ""),
-                 "path", Folder ? 0 : Entry.Size, Outcome, Own);
+      const std::wstring Path = PlainPath(Tree.PathOf(Entry)) + (Folder ? L"\\" : L"");
+      WriteEntry(Run, Item, Folder ? "folder" : "file", Narrow(Path), "path", Folder ? 0 : Entry.Size, Outcome, Own, 0,
+                 Path);
     }
   }
   for (std::size_t At = 0; At < Plan.Entries.size(); ++At) {
@@ -466,8 +471,10 @@ int RunCommandLine(const TCommandLine& Line) {
     Code = Runner.Fail(ExitStayed, std::string("Stopped: ") + E.what());
   }
   if (!Console.Commit(Error)) {
+    // The output asked for is not there: as for an --out refused at the
+    // start. A refusal (policy, busy, elevation) keeps its own code.
     Console.WriteError(Error + "\n");
-    return Code == ExitDone ? ExitStayed : Code;
+    return Code == ExitDone || Code == ExitStayed ? ExitUsage : Code;
   }
   return Code;
 }

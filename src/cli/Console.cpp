@@ -18,6 +18,23 @@ std::string SystemMessage(DWORD Code) {
   return Message.empty() ? "error " + std::to_string(Code) : Narrow(Message);
 }
 
+// Why the file at Path could not be replaced by a rename; empty when it
+// can, or when there is none (then making the temporary file beside it says
+// what is wrong with the folder).
+std::string Unreplaceable(const std::wstring& Path) {
+  const DWORD Attributes = GetFileAttributesW(Path.c_str());
+  if (Attributes == INVALID_FILE_ATTRIBUTES) return {};
+  if (Attributes & FILE_ATTRIBUTE_DIRECTORY) return "it is a folder";
+  // Windows will not replace a read-only file (Wine would): either way it
+  // is one its owner means to keep.
+  if (Attributes & FILE_ATTRIBUTE_READONLY) return "it is read-only";
+  // Held open by a program that does not let it be deleted: the rename
+  // would be refused. The link itself is asked, not what it leads to.
+  TFileHandle Probe(CreateFileW(Path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  return Probe ? std::string() : SystemMessage(GetLastError());
+}
+
 }  // namespace
 
 TConsole::~TConsole() {
@@ -68,6 +85,12 @@ bool TConsole::Open(const std::string& OutFile, std::string& Error) {
     return false;
   }
   Full.pop_back();
+  // The file is put in place by a rename at the end: a target that cannot be
+  // replaced is refused now, before anything runs, not after the work is done.
+  if (const std::string Why = Unreplaceable(Full); !Why.empty()) {
+    Error = "Cannot write " + OutFile + ": " + Why + ".";
+    return false;
+  }
   FTarget = Full;
   FTemporary = Full + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp";
   // A new file only: whatever stands under that name (a link among others)

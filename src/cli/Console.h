@@ -29,7 +29,9 @@ public:
   TConsole& operator=(const TConsole&) = delete;
 
   // Chooses where the text goes. False, with the reason in Error, when the
-  // --out file cannot be made; errors can still be written then.
+  // --out file cannot be made, or what stands under its name cannot be
+  // replaced (a folder, a read-only file, one held open); errors can still be
+  // written then.
   bool Open(const std::string& OutFile, std::string& Error);
   void Write(std::string_view Text);
   void WriteError(std::string_view Text);

@@ -3,6 +3,9 @@
 #include "app/Preview.h"
 
 #include "app/SweepFixture.h"
+#include "catalogue/BrowserProfiles.h"
+
+#include <sqlite3.h>
 
 namespace {
 
@@ -109,6 +112,53 @@ TEST_F(PreviewTest, ExportWritesEveryEntryAsUtf8Csv) {
   EXPECT_THAT(Csv, HasSubstr("system.temp,file," + Temp["\xE4\xB8\xAD.txt"] + ",5,"));
   EXPECT_THAT(Csv, HasSubstr(",\"" + Temp.Path() + "\\a,b.txt\",1,"));
   EXPECT_TRUE(Exists(Temp["\xE4\xB8\xAD.txt"])) << "closing the preview removes nothing";
+}
+
+// A cell that begins as a formula stays text in a spreadsheet. Such a cell
+// comes from names others chose: Firefox profiles named in profiles.ini,
+// which the history's rows are named after. A file named like a formula
+// begins no cell (its path does), and its path is written as it is.
+TEST_F(PreviewTest, ExportKeepsCellsThatBeginAsFormulasText) {
+  Switches({"DelTempFiles"});
+  Key.SetDword("firefox.history", 1, "Software\\Vellumix\\Items");
+  Temp.File("=HYPERLINK(1).txt", "1");
+  const std::string Roaming = Outside.Folder("Roaming"), Local = Outside.Folder("Local");
+  SetBrowserBaseFolders(Roaming, Local);
+  struct TReset {
+    ~TReset() { SetBrowserBaseFolders("", ""); }
+  } Reset;
+  const char* const Names[] = {"=HYPERLINK(\"https://x.example/\",\"x\")", "@SUM(1)", "-1+1"};
+  std::string Ini;
+  for (std::size_t N = 0; N < std::size(Names); ++N) {
+    const std::string Folder = "Profiles\\p" + std::to_string(N);
+    Ini += "[Profile" + std::to_string(N) + "]\r\nName=" + Names[N] + "\r\nIsRelative=1\r\nPath=" + Folder + "\r\n";
+    const std::string Places = Outside.Folder("Roaming\\Mozilla\\Firefox\\" + Folder) + "\\places.sqlite";
+    sqlite3* Db = nullptr;
+    ASSERT_EQ(sqlite3_open(Places.c_str(), &Db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(Db, "CREATE TABLE moz_places(id INTEGER PRIMARY KEY, url TEXT, foreign_count INTEGER NOT NULL);"
+                               "CREATE TABLE moz_historyvisits(id INTEGER PRIMARY KEY, place_id INTEGER);"
+                               "INSERT INTO moz_places VALUES(1, 'https://a.example/', 0);"
+                               "INSERT INTO moz_historyvisits VALUES(1, 1);",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(Db);
+  }
+  Outside.File("Roaming\\Mozilla\\Firefox\\profiles.ini", Ini);
+  TMainForm& F = CreateForm();
+  static std::string Target;
+  Target = Outside["preview.csv"];
+  TPreviewDlg::AskExportName = [](HWND) { return Widen(Target); };
+  TPreviewDlg::OnComputed = [](TPreviewDlg& D) {
+    SendMessageA(D.Handle(), WM_COMMAND, IDC_PREVIEWEXPORT, 0);
+    PostMessageA(D.Handle(), WM_COMMAND, IDCANCEL, 0);
+  };
+  F.PreviewActionExecute();
+  const std::string Csv = ReadAll(Target);
+  EXPECT_THAT(Csv, HasSubstr("\r\nsystem.temp,file," + Temp["=HYPERLINK(1).txt"] + ",1,"));
+  EXPECT_THAT(Csv, HasSubstr("\r\nfirefox.history,database rows,\"'=HYPERLINK(\"\"https://x.example/\"\",\"\"x\"\"): "
+                             "places.sqlite \xE2\x80\x94 "));
+  EXPECT_THAT(Csv, HasSubstr("\r\nfirefox.history,database rows,\"'@SUM(1): places.sqlite \xE2\x80\x94 "));
+  EXPECT_THAT(Csv, HasSubstr("\r\nfirefox.history,database rows,\"'-1+1: places.sqlite \xE2\x80\x94 "));
 }
 
 TEST_F(PreviewTest, WithNothingChosenItSaysHowToChoose) {

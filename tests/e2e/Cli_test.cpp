@@ -6,16 +6,20 @@
 #include "support/Fixtures.h"
 #include "support/Program.h"
 #include "support/TempTree.h"
+#include "support/Utf8.h"
 #include "support/Windows.h"
 #include "win/Handle.h"
 #include "win/Registry.h"
+#include "win/Shell.h"
 #include "win/WidePath.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <shlobj.h>
 #include <shlwapi.h>
 
+#include <fstream>
 #include <map>
 #include <optional>
 #include <set>
@@ -27,15 +31,43 @@ constexpr char Settings[] = "Software\\Vellumix";
 constexpr char Policies[] = "Software\\Policies\\Vellumix";
 
 // ---- a small reader of the output's JSON Lines: flat objects only, which is
-// what the program writes. Strings are unescaped; numbers and true/false are
-// kept as written. Nothing for a line that is not such an object.
+// what the program writes. Strings are unescaped into UTF-8, but for an
+// escaped unpaired surrogate, which becomes its own three bytes (as in WTF-8:
+// "\udc80" reads "\xED\xB2\x80"), so that a name no UTF-8 can carry still
+// compares. Numbers and true/false are kept as written. Nothing for a line
+// that is not such an object.
 using TObject = std::map<std::string, std::string>;
+
+// A code point, or a lone surrogate, in the generalised UTF-8 above.
+void AppendCode(std::string& Text, char32_t Code) {
+  if (Code < 0x80) {
+    Text += static_cast<char>(Code);
+  } else if (Code < 0x800) {
+    Text += static_cast<char>(0xC0 | Code >> 6);
+    Text += static_cast<char>(0x80 | (Code & 0x3F));
+  } else if (Code < 0x10000) {
+    Text += static_cast<char>(0xE0 | Code >> 12);
+    Text += static_cast<char>(0x80 | (Code >> 6 & 0x3F));
+    Text += static_cast<char>(0x80 | (Code & 0x3F));
+  } else {
+    Text += static_cast<char>(0xF0 | Code >> 18);
+    Text += static_cast<char>(0x80 | (Code >> 12 & 0x3F));
+    Text += static_cast<char>(0x80 | (Code >> 6 & 0x3F));
+    Text += static_cast<char>(0x80 | (Code & 0x3F));
+  }
+}
 
 std::optional<std::string> ReadString(std::string_view& Text) {
   if (Text.empty() || Text.front() != '"') return std::nullopt;
   std::string Value;
+  char32_t High = 0;  // a high surrogate escape waiting for its low half
   for (std::size_t At = 1; At < Text.size(); ++At) {
     const char C = Text[At];
+    const bool Escape = C == '\\' && At + 1 < Text.size();
+    if (High && !(Escape && Text[At + 1] == 'u')) {
+      AppendCode(Value, High);
+      High = 0;
+    }
     if (C == '"') {
       Text.remove_prefix(At + 1);
       return Value;
@@ -53,11 +85,21 @@ std::optional<std::string> ReadString(std::string_view& Text) {
       case 'n': Value += '\n'; break;
       case 'r': Value += '\r'; break;
       case 't': Value += '\t'; break;
-      case 'u':
+      case 'u': {
         if (At + 4 >= Text.size()) return std::nullopt;
-        Value += static_cast<char>(std::stoi(std::string(Text.substr(At + 1, 4)), nullptr, 16));
+        const char32_t Unit = std::stoul(std::string(Text.substr(At + 1, 4)), nullptr, 16);
         At += 4;
+        if (High && Unit >= 0xDC00 && Unit < 0xE000) {
+          AppendCode(Value, 0x10000 + ((High - 0xD800) << 10) + (Unit - 0xDC00));
+          High = 0;
+          break;
+        }
+        if (High) AppendCode(Value, High);
+        High = 0;
+        if (Unit >= 0xD800 && Unit < 0xDC00) High = Unit;
+        else AppendCode(Value, Unit);
         break;
+      }
       default: return std::nullopt;
     }
   }
@@ -97,10 +139,11 @@ std::vector<std::string> Lines(const std::string& Text) {
   return Found;
 }
 
-// Every line an object (the test fails otherwise), in order.
+// Every line well-formed UTF-8 and an object (the test fails otherwise), in order.
 std::vector<TObject> JsonLines(const std::string& Text) {
   std::vector<TObject> Objects;
   for (const std::string& Line : Lines(Text)) {
+    EXPECT_TRUE(StrictUtf8(Line)) << "not UTF-8: " << Line;
     auto Object = ParseObject(Line);
     EXPECT_TRUE(Object) << "not a JSON object: " << Line;
     if (Object) Objects.push_back(std::move(*Object));
@@ -342,6 +385,154 @@ TEST_F(CliTest, OutReplacesTheFileWholeAndLeavesThePipeEmpty) {
   WIN32_FIND_DATAW Found;
   TFindHandle Search(FindFirstFileW(WidePath(Temp["out\\*.tmp"]).c_str(), &Found));
   EXPECT_FALSE(Search);
+}
+
+// What is left of a --out target's folder: the names in it, no temporary
+// file among them.
+std::set<std::string> NamesIn(const std::string& Folder) {
+  std::set<std::string> Names;
+  WIN32_FIND_DATAW Found;
+  TFindHandle Search(FindFirstFileW(WidePath(Folder + "\\*").c_str(), &Found));
+  if (Search) do {
+      const std::string Name = Narrow(Found.cFileName);
+      if (Name != "." && Name != "..") Names.insert(Name);
+    } while (FindNextFileW(Search.get(), &Found));
+  return Names;
+}
+
+std::string Contents(const std::string& Path) {
+  std::ifstream In(Path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(In), {});
+}
+
+// An --out that the rename at the end could not put in place is refused
+// before anything runs, with exit code 2, and what stands there stays.
+TEST_F(CliTest, OutThatCannotBeReplacedIsRefusedAtOnceAndLeftAlone) {
+  const std::string Folder = Temp.Folder("out\\a folder");
+  Temp.File("out\\a folder\\kept.txt", "kept");
+  const std::string ReadOnly = Temp.File("out\\read-only.jsonl", "old"), Held = Temp.File("out\\held.jsonl", "old");
+  ASSERT_TRUE(SetFileAttributesW(WidePath(ReadOnly).c_str(), FILE_ATTRIBUTE_READONLY)) << GetLastError();
+  // Held as a program holds a file it reads, sharing reading only.
+  TFileHandle Holder(CreateFileW(WidePath(Held).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                 nullptr));
+  ASSERT_TRUE(Holder);
+  const std::set<std::string> Before = NamesIn(Temp["out"]);
+  struct TCase {
+    std::string Target, Says;
+  };
+  const TCase Cases[] = {
+      {Folder, "Cannot write " + Folder + ": it is a folder."},
+      {Folder + "\\", "Cannot write " + Folder + "\\: it is a folder."},
+      {ReadOnly, "Cannot write " + ReadOnly + ": it is read-only."},
+      {Held, "Cannot write " + Held + ": "},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Target);
+    // A backslash before the closing quote is doubled, else it escapes the quote.
+    const TOutcome Out = Run("list --json --out \"" + Case.Target + (Case.Target.ends_with('\\') ? "\\\"" : "\""));
+    EXPECT_EQ(Out.Exit, 2u) << Out.Output;
+    EXPECT_TRUE(Out.Output.starts_with(Case.Says)) << Out.Output << "the refusal comes first, before any item";
+  }
+  Holder.reset();
+  EXPECT_EQ(NamesIn(Temp["out"]), Before) << "no temporary file is left beside them";
+  EXPECT_EQ(NamesIn(Folder), std::set<std::string>{"kept.txt"});
+  EXPECT_EQ(Contents(ReadOnly), "old");
+  EXPECT_EQ(Contents(Held), "old");
+  SetFileAttributesW(WidePath(ReadOnly).c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// A file that another program holds while sharing its deletion passes the
+// first look, and the rename at the end is what fails: exit code 2 as well,
+// the file as it was, the output thrown away.
+TEST_F(CliTest, OutThatCannotBePutInPlaceAtTheEndExitsWith2AndKeepsTheFile) {
+  const std::string Held = Temp.File("out\\held.jsonl", "old");
+  TFileHandle Holder(CreateFileW(WidePath(Held).c_str(), GENERIC_READ,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                                 nullptr));
+  ASSERT_TRUE(Holder);
+  const TOutcome Out = Run("list --json --out \"" + Held + "\"");
+  EXPECT_EQ(Out.Exit, 2u) << Out.Output;
+  EXPECT_TRUE(Contains(Out.Output, "Cannot write " + Held + ": ")) << Out.Output;
+  Holder.reset();
+  EXPECT_EQ(Contents(Held), "old");
+  EXPECT_EQ(NamesIn(Temp["out"]), std::set<std::string>{"held.jsonl"});
+}
+
+// The Firefox of a test, in the user's roaming application data: its
+// profiles.ini names one profile, in the test's tree, with Ini's Name line.
+// Removed with everything in it when the test ends.
+class CliFirefoxTest : public CliTest {
+protected:
+  const std::string Mozilla = SpecialFolder(CSIDL_APPDATA) + "\\Mozilla";
+  std::string Profile;
+  void SetUp() override {
+    CliTest::SetUp();
+    ASSERT_EQ(GetFileAttributesA(Mozilla.c_str()), INVALID_FILE_ATTRIBUTES) << "a Firefox the test did not make";
+    Made = true;
+    ASSERT_EQ(SHCreateDirectoryExA(nullptr, (Mozilla + "\\Firefox").c_str(), nullptr), ERROR_SUCCESS);
+    Profile = Temp.Folder("Firefox profile");
+    Temp.Folder("Firefox profile\\cache2\\entries");
+  }
+  void TearDown() override {
+    if (Made) RemoveTree(Mozilla);
+    CliTest::TearDown();
+  }
+  void Name(const std::string& Name) {
+    std::ofstream(Mozilla + "\\Firefox\\profiles.ini", std::ios::binary)
+        << "[Profile0]\r\nName=" << Name << "\r\nIsRelative=0\r\nPath=" << Profile << "\r\nDefault=1\r\n";
+  }
+  // Makes a file of the profile's cache from the Windows side; false when the
+  // file system would not take its name.
+  bool CacheFile(const std::wstring& Name) {
+    return bool(TFileHandle(CreateFileW((Widen(Profile + "\\cache2\\entries\\") + Name).c_str(), GENERIC_WRITE, 0,
+                                        nullptr, CREATE_NEW, 0, nullptr)));
+  }
+  // The paths of the files a preview of the cache lists.
+  std::set<std::string> Listed(const TOutcome& Out) {
+    std::set<std::string> Files;
+    for (const TObject& Object : JsonLines(Out.Output))
+      if (Object.at("ev") == "entry" && Object.at("kind") == "file") Files.insert(Object.at("path"));
+    return Files;
+  }
+
+private:
+  bool Made = false;
+};
+
+// A profile named in Latin-1 (as an old editor saves profiles.ini) gives a
+// line a strict UTF-8 reader takes, the name read as Windows-1252.
+TEST_F(CliFirefoxTest, AProfileNameThatIsNoUtf8ReadsAsWindows1252) {
+  Name("Caf\xE9 \x93\x80\x94");
+  ASSERT_TRUE(CacheFile(L"a\xD83D\xDE00" L"b"));  // a pair: plain UTF-8
+  const TOutcome Listing = Run("preview firefox.cache --json");
+  EXPECT_EQ(Listing.Exit, 0u) << Listing.Output;
+  EXPECT_EQ(Listed(Listing), std::set<std::string>{Profile + "\\cache2\\entries\\a\xF0\x9F\x98\x80" "b"});
+  // The name shows where the profile is named: the note of a profile in use.
+  TFileHandle Lock(CreateFileW(WidePath(Profile + "\\parent.lock").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                               OPEN_ALWAYS, 0, nullptr));
+  ASSERT_TRUE(Lock);
+  const TOutcome Noted = Run("preview firefox.cache --json");
+  EXPECT_EQ(Noted.Exit, 0u) << Noted.Output;
+  std::vector<std::string> Notes;
+  for (const TObject& Object : JsonLines(Noted.Output))
+    if (Object.at("ev") == "note") Notes.push_back(Object.at("text"));
+  EXPECT_EQ(Notes, std::vector<std::string>{"Skipped Mozilla Firefox's cache (Caf\xC3\xA9 \xE2\x80\x9C\xE2\x82\xAC"
+                                            "\xE2\x80\x9D): the browser is running. Close it and try again."});
+}
+
+// A file whose name holds an unpaired surrogate is listed under that name,
+// escaped, so that the line names that file and no other.
+TEST_F(CliFirefoxTest, AFileNameWithAnUnpairedSurrogateKeepsItAsAnEscape) {
+  Name("default");
+  // Wine keeps file names as UTF-8 on Linux, which cannot carry the
+  // surrogate: CreateFileW refuses the name there.
+  if (!CacheFile(L"a\xDC80" L"b")) GTEST_SKIP() << "this file system takes no name with an unpaired surrogate";
+  ASSERT_TRUE(CacheFile(L"a\xFFFD" L"b"));  // what the surrogate used to be shown as
+  const TOutcome Listing = Run("preview firefox.cache --json");
+  EXPECT_EQ(Listing.Exit, 0u) << Listing.Output;
+  const std::string Entries = Profile + "\\cache2\\entries\\";
+  EXPECT_EQ(Listed(Listing), (std::set<std::string>{Entries + "a\xED\xB2\x80" "b", Entries + "a\xEF\xBF\xBD" "b"}));
+  EXPECT_TRUE(Contains(Listing.Output, "\\\\a\\udc80b\"")) << Listing.Output;
 }
 
 // The window's commands and the command line's clean share one lock: while
