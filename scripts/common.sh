@@ -70,7 +70,8 @@ ensure_prefix() {
   for Name in TEMP TMP; do
     wine reg add 'HKCU\Environment' /v $Name /t REG_EXPAND_SZ /d "$Temp" /f >/dev/null 2>&1
   done
-  wine cmd /c "mkdir \"$Temp\"" >/dev/null 2>&1
+  # The folder may be there already: that is no failure.
+  wine cmd /c "if not exist \"$Temp\" mkdir \"$Temp\"" >/dev/null 2>&1 || true
   wineserver -w
 }
 

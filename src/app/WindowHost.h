@@ -36,7 +36,8 @@ public:
       (Action.*Item.Clear)(true);
       Refused = Action.Tally.Refused != 0;
     }
-    FForm.RefreshMemo();
+    // The operation may have served messages, the window's closing among them.
+    if (!FForm.Closing()) FForm.RefreshMemo();
     return Refused ? TEntryOutcome::Refused : TEntryOutcome::Removed;
   }
   void ItemDone(const TItemPlan& Plan, const TItemOutcome& Outcome) override {
