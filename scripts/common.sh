@@ -70,8 +70,10 @@ ensure_prefix() {
   for Name in TEMP TMP; do
     wine reg add 'HKCU\Environment' /v $Name /t REG_EXPAND_SZ /d "$Temp" /f >/dev/null 2>&1
   done
-  # The folder may be there already: that is no failure.
-  wine cmd /c "if not exist \"$Temp\" mkdir \"$Temp\"" >/dev/null 2>&1 || true
+  local Profile
+  for Profile in "$WINEPREFIX"/drive_c/users/*/; do
+    [ "$(basename "$Profile")" = Public ] || mkdir -p "$Profile/AppData/Local/Temp"
+  done
   wineserver -w
 }
 
