@@ -28,9 +28,10 @@ FIRST = [
     ("Documents", "system.temp", "Temporary Files"),
 ]
 BROWSERS = [("chrome", "Google Chrome"), ("edge", "Microsoft Edge"), ("firefox", "Mozilla Firefox"),
-            ("brave", "Brave"), ("vivaldi", "Vivaldi"), ("opera", "Opera"), ("chromium", "Chromium")]
+            ("brave", "Brave"), ("vivaldi", "Vivaldi"), ("opera", "Opera"), ("opera_gx", "Opera GX"),
+            ("chromium", "Chromium")]
 BROWSER_ITEMS = [("cache", "cache"), ("cookies", "cookies"), ("history", "history"),
-                 ("forms", "form history"), ("session", "session")]
+                 ("forms", "form history"), ("session", "session"), ("crash_reports", "crash reports")]
 WINDOWS = [
     ("windows.run_history", "Run dialog history"),
     ("windows.typed_paths", "Paths typed in Explorer"),

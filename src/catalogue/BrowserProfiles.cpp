@@ -28,6 +28,8 @@ const TBrowser BrowserTable[] = {
      "BraveSoftware\\Brave"},
     {"vivaldi", "Vivaldi", Chromium, false, "Vivaldi\\User Data"},
     {"opera", "Opera", Chromium, true, "Opera Software\\Opera Stable", "Opera Software\\Opera Stable", true},
+    // Opera GX keeps its data the same way, beside Opera's own.
+    {"opera_gx", "Opera GX", Chromium, true, "Opera Software\\Opera GX Stable", "Opera Software\\Opera GX Stable", true},
     {"chromium", "Chromium", Chromium, false, "Chromium\\User Data", nullptr, false, "", "Chromium"},
 };
 

@@ -38,7 +38,7 @@ struct TProfile {
 };
 
 // The browsers, in the order their items follow.
-inline constexpr std::size_t BrowserCount = 7;
+inline constexpr std::size_t BrowserCount = 8;
 std::span<const TBrowser> Browsers();
 const TBrowser* FindBrowser(std::string_view Key);
 

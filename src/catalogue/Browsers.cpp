@@ -16,6 +16,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <array>
 #include <deque>
 #include <initializer_list>
@@ -23,7 +24,7 @@
 
 namespace {
 
-enum class TKind { Cache, Cookies, History, Forms, Session };
+enum class TKind { Cache, Cookies, History, Forms, Session, CrashReports };
 
 struct TKindInfo {
   TKind Kind;
@@ -45,6 +46,9 @@ const TKindInfo Kinds[] = {
      "Clear what was typed into forms; saved addresses, cards and passwords stay."},
     {TKind::Session, "session", "Session", "session",
      "Delete the saved session: the open tabs and windows will be lost."},
+    {TKind::CrashReports, "crash_reports", "Crash reports", "crash reports",
+     "Delete the reports kept of the browser's crashes, which name the pages open at the time; the crash "
+     "reporter's settings stay."},
 };
 
 // ---- what each database holds and how it is cleared
@@ -59,15 +63,26 @@ struct TDeletion {
   bool Vital;         // missing, the database is not one this program knows: left alone
 };
 
+// A statement on the rows that stay, run when its Needs exist.
+struct TReset {
+  const char* Sql;
+  const char* Needs;
+};
+
+// Where the addresses that stay come from: temp.keep_url.
+enum class TKeep {
+  None,
+  ChromiumBookmarks,  // the profile's Bookmarks file
+  FirefoxBookmarks,   // the places of places.sqlite with a bookmark or keyword
+};
+
 struct TJob {
   const char* File;
   std::initializer_list<TDeletion> Deletions;
   // Counters of the rows that stay (bookmarked pages) that would still tell
-  // of visits; run when its Needs exist.
-  const char* Reset = nullptr;
-  const char* ResetNeeds = nullptr;
-  // The bookmarked URLs (Chromium's Bookmarks file) stay: temp.keep_url.
-  bool KeepsBookmarks = false;
+  // of visits.
+  std::initializer_list<TReset> Resets = {};
+  TKeep Keep = TKeep::None;
 };
 
 // Chromium's History: urls (addresses), visits and what hangs on them.
@@ -89,15 +104,40 @@ const TJob ChromiumHistory{
      {"clusters_and_visits", nullptr, "clusters_and_visits", nullptr, false},
      {"cluster_keywords", nullptr, "cluster_keywords", nullptr, false},
      {"cluster_visit_duplicates", nullptr, "cluster_visit_duplicates", nullptr, false}},
-    "UPDATE urls SET visit_count = 0, typed_count = 0, last_visit_time = 0",
-    "urls.visit_count urls.typed_count urls.last_visit_time",
-    true};
+    {{"UPDATE urls SET visit_count = 0, typed_count = 0, last_visit_time = 0",
+      "urls.visit_count urls.typed_count urls.last_visit_time"}},
+    TKeep::ChromiumBookmarks};
+
+// Chromium's Favicons: which page had which icon. The pages that stay keep
+// theirs; the conditions name what stays, so that the preview, made before
+// any deletion, counts what the clean takes.
+const TJob ChromiumFavicons{
+    "Favicons",
+    {{"icon_mapping", "page_url NOT IN (SELECT url FROM temp.keep_url)", "icon_mapping.page_url", "page icons", true},
+     {"favicons",
+      "id NOT IN (SELECT icon_id FROM icon_mapping WHERE page_url IN (SELECT url FROM temp.keep_url))",
+      "favicons.id icon_mapping.icon_id icon_mapping.page_url", nullptr, false},
+     {"favicon_bitmaps",
+      "icon_id NOT IN (SELECT icon_id FROM icon_mapping WHERE page_url IN (SELECT url FROM temp.keep_url))",
+      "favicon_bitmaps.icon_id icon_mapping.icon_id icon_mapping.page_url", nullptr, false}},
+    {},
+    TKeep::ChromiumBookmarks};
 
 // Chromium's Web Data also holds addresses, cards and search engines: only
 // the form entries go.
 const TJob ChromiumForms{"Web Data",
                          {{"autofill", nullptr, "autofill", "form entries", true},
-                          {"autofill_dates", nullptr, "autofill_dates", nullptr, false}}};
+                          {"autofill_dates", nullptr, "autofill_dates", nullptr, false},
+                          // Newer versions keep form entries here, in the same shape.
+                          {"autocomplete", nullptr, "autocomplete", "form entries", false}}};
+
+// The caches of a profile, and those the profiles share (in the data folder,
+// and in the local one of a roaming browser). The GPU's own caches have moved
+// between the two over the versions: both places are looked at.
+const char* const ProfileCaches[] = {"Cache",           "Code Cache",      "GPUCache",          "DawnGraphiteCache",
+                                     "DawnWebGPUCache", "GPUPersistentCache"};
+const char* const SharedCaches[] = {"GrShaderCache",     "ShaderCache",     "GraphiteDawnCache",
+                                    "DawnGraphiteCache", "DawnWebGPUCache", "GPUPersistentCache"};
 
 // Firefox's places.sqlite holds the bookmarks as well: a place with a
 // bookmark or keyword (foreign_count > 0) stays, its counters reset. The
@@ -120,13 +160,38 @@ const TJob FirefoxHistory{
      {"moz_origins",
       "id NOT IN (SELECT origin_id FROM moz_places WHERE foreign_count > 0 AND origin_id IS NOT NULL)",
       "moz_origins.id moz_places.origin_id moz_places.foreign_count", nullptr, false}},
-    "UPDATE moz_places SET visit_count = 0, typed = 0, last_visit_date = NULL",
-    "moz_places.visit_count moz_places.typed moz_places.last_visit_date"};
+    // As after a fresh bookmark: no visits, and a score that only the
+    // bookmark makes (Firefox computes it anew where it is asked to).
+    {{"UPDATE moz_places SET visit_count = 0, typed = 0, last_visit_date = NULL",
+      "moz_places.visit_count moz_places.typed moz_places.last_visit_date"},
+     {"UPDATE moz_places SET frecency = 1", "moz_places.frecency"},
+     {"UPDATE moz_places SET recalc_frecency = 1", "moz_places.recalc_frecency"},
+     {"UPDATE moz_origins SET frecency = 1", "moz_origins.frecency"},
+     {"UPDATE moz_origins SET recalc_frecency = 1", "moz_origins.recalc_frecency"}}};
 
-const TJob* JobOf(const TBrowser& Browser, TKind Kind) {
-  if (Kind == TKind::History) return Browser.Layout == TLayout::Firefox ? &FirefoxHistory : &ChromiumHistory;
-  if (Kind == TKind::Forms && Browser.Layout == TLayout::Chromium) return &ChromiumForms;
-  return nullptr;
+// Firefox's favicons.sqlite: every page that had an icon, by address.
+const TJob FirefoxFavicons{
+    "favicons.sqlite",
+    {{"moz_pages_w_icons", "page_url NOT IN (SELECT url FROM temp.keep_url)", "moz_pages_w_icons.page_url",
+      "page icons", true},
+     {"moz_icons_to_pages",
+      "page_id NOT IN (SELECT id FROM moz_pages_w_icons WHERE page_url IN (SELECT url FROM temp.keep_url))",
+      "moz_icons_to_pages.page_id moz_pages_w_icons.id", nullptr, false},
+     {"moz_icons",
+      "id NOT IN (SELECT icon_id FROM moz_icons_to_pages WHERE page_id IN (SELECT id FROM moz_pages_w_icons WHERE "
+      "page_url IN (SELECT url FROM temp.keep_url)))",
+      "moz_icons.id moz_icons_to_pages.icon_id moz_icons_to_pages.page_id", nullptr, false}},
+    {},
+    TKeep::FirefoxBookmarks};
+
+// The databases of a kind, in the order they are cleaned.
+std::vector<const TJob*> JobsOf(const TBrowser& Browser, TKind Kind) {
+  const bool Firefox = Browser.Layout == TLayout::Firefox;
+  if (Kind == TKind::History)
+    return Firefox ? std::vector<const TJob*>{&FirefoxHistory, &FirefoxFavicons}
+                   : std::vector<const TJob*>{&ChromiumHistory, &ChromiumFavicons};
+  if (Kind == TKind::Forms && !Firefox) return {&ChromiumForms};
+  return {};
 }
 
 // ---- the item an id names
@@ -290,14 +355,37 @@ bool CheckSchema(TDatabase& Database, const TJob& Job, TExamined& Result) {
   return true;
 }
 
-// The bookmarked URLs into temp.keep_url; false with a reason when the
-// bookmarks cannot be read (then nothing can be told apart).
-bool FillKeepList(TDatabase& Database, const std::string& ProfileFolder, TExamined& Result) {
+// Firefox's bookmarked addresses, read from places.sqlite as it lies;
+// nothing when they cannot be read.
+std::optional<std::vector<std::string>> FirefoxBookmarkedUrls(const std::string& ProfileFolder,
+                                                              const TProgress& Progress) {
+  const std::wstring Places = LongPath(Below(ProfileFolder, "places.sqlite"));
+  if (CheckDatabaseFiles(Places) != TDatabaseFiles::Sound) return std::nullopt;
+  TDatabase Database;
+  if (Database.Open(Places, true, &Progress) != SQLITE_OK) return std::nullopt;
+  TStatement Query(Database, "SELECT url FROM moz_places WHERE foreign_count > 0");
   std::vector<std::string> Urls;
-  const std::string Path = Below(ProfileFolder, "Bookmarks");
+  int Rc;
+  while ((Rc = Query.Step()) == SQLITE_ROW) Urls.push_back(Query.Text(0));
+  if (Rc != SQLITE_DONE) return std::nullopt;
+  return Urls;
+}
+
+// The addresses that stay into temp.keep_url; false with a reason when the
+// bookmarks cannot be read (then nothing can be told apart).
+bool FillKeepList(TDatabase& Database, const std::string& ProfileFolder, TKeep Keep, const TProgress& Progress,
+                  TExamined& Result) {
+  if (Keep == TKeep::None) return true;
+  std::vector<std::string> Urls;
+  const std::string Path = Below(ProfileFolder, Keep == TKeep::ChromiumBookmarks ? "Bookmarks" : "places.sqlite");
   if (StateOf(LongPath(Path)).Exists) {
-    const std::optional<std::string> Text = ReadWholeFile(Path, 256 << 20);
-    std::optional<std::vector<std::string>> Read = Text ? BookmarkedUrls(*Text) : std::nullopt;
+    std::optional<std::vector<std::string>> Read;
+    if (Keep == TKeep::ChromiumBookmarks) {
+      const std::optional<std::string> Text = ReadWholeFile(Path, 256 << 20);
+      Read = Text ? BookmarkedUrls(*Text) : std::nullopt;
+    } else {
+      Read = FirefoxBookmarkedUrls(ProfileFolder, Progress);
+    }
     if (!Read) {
       Result.Reason = "its bookmarks could not be read, so the bookmarked pages could not be kept";
       return false;
@@ -353,7 +441,7 @@ void Count(TDatabase& Database, const std::wstring& Path, const TJob& Job, const
   Result.Error = Database.Open(Path, true, &Progress);
   if (Result.Error != SQLITE_OK) return;
   if (!CheckSchema(Database, Job, Result)) return;
-  if (Job.KeepsBookmarks && !FillKeepList(Database, ProfileFolder, Result)) return;
+  if (!FillKeepList(Database, ProfileFolder, Job.Keep, Progress, Result)) return;
   std::size_t Index = 0;
   for (const TDeletion& Deletion : Job.Deletions) {
     if (!Result.Applies[Index++]) continue;
@@ -426,7 +514,7 @@ void PreviewChromium(TPreviewContext& Context, TItemPlan& Plan, const TWhat& Wha
     case TKind::Cache:
       for (const std::string* Base : {&Profile.Folder, &Profile.Cache}) {
         if (Base == &Profile.Cache && SamePath(Widen(*Base), Widen(P))) break;
-        for (const char* Cache : {"Cache", "Code Cache", "GPUCache"}) AddTree(Context, Plan, Below(*Base, Cache), Name);
+        for (const char* Cache : ProfileCaches) AddTree(Context, Plan, Below(*Base, Cache), Name);
       }
       break;
     case TKind::Cookies:
@@ -437,14 +525,22 @@ void PreviewChromium(TPreviewContext& Context, TItemPlan& Plan, const TWhat& Wha
     case TKind::History:
       AddTree(Context, Plan, P, Name,
               {L"Shortcuts", L"Shortcuts-journal", L"Network Action Predictor", L"Network Action Predictor-journal",
-               L"Top Sites", L"Top Sites-journal", L"Visited Links", L"History Provider Cache", L"DownloadMetadata"});
+               L"Top Sites", L"Top Sites-journal", L"Visited Links", L"History Provider Cache", L"DownloadMetadata",
+               // Bounce tracking and the sites' reporting endpoints: visited sites by name.
+               L"DIPS", L"DIPS-journal", L"DIPS-wal", L"DIPS-shm", L"Reporting and NEL", L"Reporting and NEL-journal"});
+      // Pages the browser measured for its own use, by address.
+      AddTree(Context, Plan, Below(P, "segmentation_platform"), Name,
+              {L"ukm_db", L"ukm_db-journal", L"ukm_db-wal", L"ukm_db-shm"});
       AddRows(Context, Plan, What, Profile, ChromiumHistory);
+      AddRows(Context, Plan, What, Profile, ChromiumFavicons);
       break;
     case TKind::Forms: AddRows(Context, Plan, What, Profile, ChromiumForms); break;
     case TKind::Session:
       AddTree(Context, Plan, Below(P, "Sessions"), Name);
+      AddTree(Context, Plan, Below(P, "Sessions_Encrypted"), Name);
       AddTree(Context, Plan, P, Name, {L"Current Session", L"Current Tabs", L"Last Session", L"Last Tabs"});
       break;
+    case TKind::CrashReports: break;  // not a profile's
   }
 }
 
@@ -460,7 +556,14 @@ void PreviewFirefox(TPreviewContext& Context, TItemPlan& Plan, const TWhat& What
       AddTree(Context, Plan, R, Name,
               {L"cookies.sqlite", L"cookies.sqlite-wal", L"cookies.sqlite-shm", L"cookies.sqlite-journal"});
       break;
-    case TKind::History: AddRows(Context, Plan, What, Profile, FirefoxHistory); break;
+    case TKind::History:
+      AddRows(Context, Plan, What, Profile, FirefoxHistory);
+      AddRows(Context, Plan, What, Profile, FirefoxFavicons);
+      // The sites that bounced the browser through them, by name.
+      AddTree(Context, Plan, R, Name,
+              {L"bounce-tracking-protection.sqlite", L"bounce-tracking-protection.sqlite-wal",
+               L"bounce-tracking-protection.sqlite-shm", L"bounce-tracking-protection.sqlite-journal"});
+      break;
     case TKind::Forms:
       // The file holds nothing but form entries.
       AddTree(Context, Plan, R, Name,
@@ -469,8 +572,9 @@ void PreviewFirefox(TPreviewContext& Context, TItemPlan& Plan, const TWhat& What
       break;
     case TKind::Session:
       AddTree(Context, Plan, R, Name,
-              {L"sessionstore.jsonlz4", L"sessionstore.js", L"sessionstore-backups"});
+              {L"sessionstore.jsonlz4", L"sessionstore.js", L"sessionstore-backups", L"sessionCheckpoints.json"});
       break;
+    case TKind::CrashReports: break;  // not a profile's
   }
 }
 
@@ -484,8 +588,18 @@ void PreviewBrowser(TPreviewContext& Context, TItemPlan& Plan) {
                          "\" (UserDataDir), which Vellumix does not clean.");
     return;
   }
-  const std::vector<TProfile> Profiles = BrowserProfiles(*What.Browser);
   const bool Chromium = What.Browser->Layout == TLayout::Chromium;
+  if (What.Kind->Kind == TKind::CrashReports) {
+    // The browser's, not a profile's; a report the crash handler holds stays
+    // as a file in use.
+    const std::string Data = BrowserDataFolder(*What.Browser), Name = std::string(What.Browser->Name) + "'s crash reports";
+    if (Data.empty()) return;
+    if (Chromium) return AddTree(Context, Plan, Below(Data, "Crashpad\\reports"), Name);
+    for (const char* Reports : {"Crash Reports\\pending", "Crash Reports\\submitted"})
+      AddTree(Context, Plan, Below(Data, Reports), Name);
+    return;
+  }
+  const std::vector<TProfile> Profiles = BrowserProfiles(*What.Browser);
   if (What.Kind->Kind == TKind::Cache) {
     const std::string Cache = BrowserPolicyFolder(*What.Browser, "DiskCacheDir");
     if (!Cache.empty())
@@ -519,8 +633,14 @@ void PreviewBrowser(TPreviewContext& Context, TItemPlan& Plan) {
     const std::string Data = BrowserDataFolder(*What.Browser), Local = BrowserLocalFolder(*What.Browser);
     for (const std::string* Base : {&Data, &Local}) {
       if (Base->empty() || (Base == &Local && SamePath(Widen(Local), Widen(Data)))) continue;
-      for (const char* Cache : {"GrShaderCache", "ShaderCache", "GraphiteDawnCache"})
+      for (const char* Cache : SharedCaches) {
+        // Where the data folder is the profile, the profile's own look took these.
+        if (What.Browser->DataIsProfile &&
+            std::any_of(std::begin(ProfileCaches), std::end(ProfileCaches),
+                        [&](const char* Own) { return std::string_view(Own) == Cache; }))
+          continue;
         AddTree(Context, Plan, Below(*Base, Cache), Name);
+      }
     }
   }
 }
@@ -565,7 +685,8 @@ void CleanRows(TCleanContext& Context, const TPlanEntry& Entry, const TWhat& Wha
   // makes it fail rather than wait.
   Result.Error = Database.Exec("BEGIN IMMEDIATE");
   if (Result.Error != SQLITE_OK) return Fail(Failure());
-  if (!CheckSchema(Database, Job, Result) || (Job.KeepsBookmarks && !FillKeepList(Database, Profile.Folder, Result)))
+  if (!CheckSchema(Database, Job, Result) ||
+      !FillKeepList(Database, Profile.Folder, Job.Keep, Context.Progress, Result))
     return Fail(Result.Reason.empty() ? Failure() : Result.Reason);
   std::size_t Index = 0;
   for (const TDeletion& Deletion : Job.Deletions) {
@@ -575,9 +696,10 @@ void CleanRows(TCleanContext& Context, const TPlanEntry& Entry, const TWhat& Wha
     if (Result.Error != SQLITE_OK) return Fail(Failure());
     AddCount(Result, Deletion.Noun, static_cast<std::uint64_t>(Database.Changes()));
   }
-  int Error = SQLITE_OK;
-  if (Job.Reset && Has(Database, Job.ResetNeeds, Error)) {
-    Result.Error = Database.Exec(Job.Reset);
+  for (const TReset& Reset : Job.Resets) {
+    int Error = SQLITE_OK;
+    if (!Has(Database, Reset.Needs, Error)) continue;
+    Result.Error = Database.Exec(Reset.Sql);
     if (Result.Error != SQLITE_OK) return Fail(Failure());
   }
   Result.Error = Database.Exec("COMMIT");
@@ -648,12 +770,14 @@ void CleanBrowser(TCleanContext& Context, TItemPlan& Plan) {
     CleanTree(Tree, Context.Progress, Context.Tally);
   }
 
-  const TJob* Job = JobOf(*What.Browser, What.Kind->Kind);
+  const std::vector<const TJob*> Jobs = JobsOf(*What.Browser, What.Kind->Kind);
   for (const TPlanEntry& Entry : Plan.Entries) {
-    if (!Entry.Ticked || Entry.Kind != TEntryKind::Rows || !Job || Context.Progress.Cancelled()) continue;
+    if (!Entry.Ticked || Entry.Kind != TEntryKind::Rows || Context.Progress.Cancelled()) continue;
     const TProfile* Owner = nullptr;
+    const TJob* Job = nullptr;
     for (const TProfile& Profile : Profiles)
-      if (SamePath(LongPath(Below(Profile.Folder, Job->File)), Entry.Key)) Owner = &Profile;
+      for (const TJob* Each : Jobs)
+        if (SamePath(LongPath(Below(Profile.Folder, Each->File)), Entry.Key)) Owner = &Profile, Job = Each;
     if (!Owner) {
       ++Context.Tally.Changed;
       ++Context.Tally.StayedOther;

@@ -448,6 +448,79 @@ TEST_F(Browsers, TriggersPlantedInAHistoryDoNotRun) {
   EXPECT_EQ(Scalar(History, "SELECT COUNT(*) FROM pragma_integrity_check WHERE integrity_check <> 'ok'"), 0);
 }
 
+// What a history clean left before: the icons of visited pages, bounce
+// tracking, reporting endpoints, measured pages; the newer session and GPU
+// caches; form entries in their newer table.
+TEST_F(Browsers, ChromiumItemsTakePageIconsAndWhatNewerVersionsKeep) {
+  MakeChrome();
+  const std::string P = Chrome + "\\Default", Relative = P.substr(Tree.Path().size() + 1);
+  MakeDatabase(P + "\\Favicons", R"(
+CREATE TABLE icon_mapping(id INTEGER PRIMARY KEY, page_url LONGVARCHAR NOT NULL, icon_id INTEGER);
+CREATE TABLE favicons(id INTEGER PRIMARY KEY, url LONGVARCHAR NOT NULL, icon_type INTEGER DEFAULT 1);
+CREATE TABLE favicon_bitmaps(id INTEGER PRIMARY KEY, icon_id INTEGER NOT NULL, image_data BLOB);
+INSERT INTO icon_mapping VALUES(1, 'https://kept.example/', 1), (2, 'https://a.example/', 2),
+  (3, 'https://b.example/?q=secret', 2);
+INSERT INTO favicons VALUES(1, 'https://kept.example/favicon.ico', 1), (2, 'https://a.example/i.png', 1);
+INSERT INTO favicon_bitmaps VALUES(1, 1, x'00'), (2, 2, x'00');
+)");
+  sqlite3* Db = nullptr;
+  ASSERT_EQ(sqlite3_open_v2((P + "\\Web Data").c_str(), &Db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+  sqlite3_exec(Db, "CREATE TABLE autocomplete(name VARCHAR, value VARCHAR, date_created INTEGER);"
+                   "INSERT INTO autocomplete VALUES('q', 'newer secret', 1);",
+               nullptr, nullptr, nullptr);
+  sqlite3_close(Db);
+  for (const char* Name : {"DIPS", "Reporting and NEL", "Reporting and NEL-journal", "segmentation_platform\\ukm_db",
+                           "Sessions_Encrypted\\Session_1", "DawnGraphiteCache\\data_0", "DawnWebGPUCache\\data_0"})
+    Tree.File(Relative + "\\" + Name, "trace");
+  Tree.File("Local\\Google\\Chrome\\User Data\\GPUPersistentCache\\data_0", "trace");
+
+  for (const char* Item : {"chrome.history", "chrome.session", "chrome.cache", "chrome.forms"}) {
+    const TRun Run = PreviewAndClean(Item);
+    EXPECT_EQ(Run.Tally.Stayed(), 0u) << Item << "\n" << Run.Text();
+  }
+  EXPECT_EQ(Scalar(P + "\\Favicons", "SELECT COUNT(*) FROM icon_mapping"), 1);
+  EXPECT_EQ(Scalar(P + "\\Favicons", "SELECT COUNT(*) FROM icon_mapping WHERE page_url = 'https://kept.example/'"), 1);
+  EXPECT_EQ(Scalar(P + "\\Favicons", "SELECT COUNT(*) FROM favicons WHERE id <> 1"), 0);
+  EXPECT_EQ(Scalar(P + "\\Favicons", "SELECT COUNT(*) FROM favicons WHERE id = 1"), 1) << "the kept page keeps its icon";
+  EXPECT_EQ(Scalar(P + "\\Favicons", "SELECT COUNT(*) FROM favicon_bitmaps WHERE icon_id <> 1"), 0);
+  EXPECT_EQ(Scalar(P + "\\Favicons", "SELECT COUNT(*) FROM favicon_bitmaps"), 1);
+  EXPECT_EQ(Scalar(P + "\\Web Data", "SELECT COUNT(*) FROM autocomplete"), 0);
+  for (const char* Gone : {"DIPS", "Reporting and NEL", "Reporting and NEL-journal", "segmentation_platform\\ukm_db",
+                           "Sessions_Encrypted\\Session_1", "DawnGraphiteCache\\data_0", "DawnWebGPUCache\\data_0"})
+    EXPECT_FALSE(Exists(P + "\\" + Gone)) << Gone;
+  EXPECT_FALSE(Exists(Chrome + "\\GPUPersistentCache\\data_0"));
+}
+
+// Crash reports name the pages open at the time; the reporters' own
+// settings stay. Opera GX is found beside Opera.
+TEST_F(Browsers, CrashReportsGoAndTheirReportersSettingsStay) {
+  MakeChrome();
+  MakeFirefox();
+  Tree.File("Local\\Google\\Chrome\\User Data\\Crashpad\\reports\\a.dmp", "dump");
+  Tree.File("Local\\Google\\Chrome\\User Data\\Crashpad\\settings.dat", "settings");
+  Tree.File("Roaming\\Mozilla\\Firefox\\Crash Reports\\pending\\b.dmp", "dump");
+  Tree.File("Roaming\\Mozilla\\Firefox\\Crash Reports\\submitted\\bp-1.txt", "id");
+  Tree.File("Roaming\\Mozilla\\Firefox\\Crash Reports\\InstallTime20260101", "1");
+  for (const char* Item : {"chrome.crash_reports", "firefox.crash_reports"}) {
+    const TRun Run = PreviewAndClean(Item);
+    EXPECT_EQ(Run.Tally.Files, Item[0] == 'c' ? 1u : 2u) << Item << "\n" << Run.Text();
+  }
+  EXPECT_FALSE(Exists(Chrome + "\\Crashpad\\reports\\a.dmp"));
+  EXPECT_TRUE(Exists(Chrome + "\\Crashpad\\settings.dat"));
+  EXPECT_FALSE(Exists(Firefox + "\\Crash Reports\\pending\\b.dmp"));
+  EXPECT_FALSE(Exists(Firefox + "\\Crash Reports\\submitted\\bp-1.txt"));
+  EXPECT_TRUE(Exists(Firefox + "\\Crash Reports\\InstallTime20260101"));
+
+  const TItem* Gx = FindItem("opera_gx.cache");
+  ASSERT_NE(Gx, nullptr);
+  EXPECT_FALSE(ItemOffered(*Gx, true));
+  Tree.File("Roaming\\Opera Software\\Opera GX Stable\\Local State", "{}");
+  Tree.File("Local\\Opera Software\\Opera GX Stable\\Cache\\Cache_Data\\f_1", "cached");
+  EXPECT_TRUE(ItemOffered(*Gx, true));
+  const TRun Run = PreviewAndClean("opera_gx.cache");
+  EXPECT_EQ(Run.Tally.Files, 1u) << Run.Text();
+}
+
 TEST_F(Browsers, ARunningChromiumIsSkippedAtThePreviewAndAtTheClean) {
   MakeChrome();
   const auto Before = Snapshot(Chrome);
@@ -598,6 +671,43 @@ TEST_F(Browsers, FirefoxHistoryKeepsBookmarkedPlaces) {
     EXPECT_EQ(Scalar(P, "SELECT COUNT(*) FROM moz_origins"), 1);
     EXPECT_EQ(Scalar(P, "SELECT COUNT(*) FROM moz_bookmarks"), 1);
   }
+}
+
+// The icons of visited pages, bounce tracking, the session's checkpoints,
+// and a kept bookmark's score, which told of its visits.
+TEST_F(Browsers, FirefoxItemsTakePageIconsBounceTrackingAndTheScoreOfVisits) {
+  MakeFirefox();
+  const std::string R = Firefox + "\\Profiles\\abc.default-release", Relative = R.substr(Tree.Path().size() + 1);
+  MakeDatabase(R + "\\favicons.sqlite", R"(
+CREATE TABLE moz_pages_w_icons(id INTEGER PRIMARY KEY, page_url TEXT NOT NULL, page_url_hash INTEGER);
+CREATE TABLE moz_icons(id INTEGER PRIMARY KEY, icon_url TEXT NOT NULL, width INTEGER, root INTEGER, data BLOB);
+CREATE TABLE moz_icons_to_pages(page_id INTEGER NOT NULL, icon_id INTEGER NOT NULL, PRIMARY KEY (page_id, icon_id));
+INSERT INTO moz_pages_w_icons VALUES(1, 'https://kept.example/', 0), (2, 'https://a.example/secret', 0);
+INSERT INTO moz_icons VALUES(1, 'https://kept.example/i.png', 16, 0, x'00'), (2, 'https://a.example/i.png', 16, 0, x'00'),
+  (3, 'https://a.example/favicon.ico', 16, 1, x'00');
+INSERT INTO moz_icons_to_pages VALUES(1, 1), (2, 2);
+)", true);
+  sqlite3* Db = nullptr;
+  ASSERT_EQ(sqlite3_open_v2((R + "\\places.sqlite").c_str(), &Db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+  sqlite3_exec(Db, "UPDATE moz_places SET frecency = 21000", nullptr, nullptr, nullptr);
+  sqlite3_close(Db);
+  Tree.File(Relative + "\\bounce-tracking-protection.sqlite", "bounces");
+  Tree.File(Relative + "\\sessionCheckpoints.json", "{}");
+
+  for (const char* Item : {"firefox.history", "firefox.session"}) {
+    const TRun Run = PreviewAndClean(Item);
+    EXPECT_EQ(Run.Tally.Stayed(), 0u) << Item << "\n" << Run.Text();
+  }
+  EXPECT_EQ(Scalar(R + "\\favicons.sqlite", "SELECT COUNT(*) FROM moz_pages_w_icons WHERE id <> 1"), 0);
+  EXPECT_EQ(Scalar(R + "\\favicons.sqlite", "SELECT COUNT(*) FROM moz_icons WHERE id <> 1"), 0)
+      << "the others go, the site's root icon too";
+  EXPECT_EQ(Scalar(R + "\\favicons.sqlite", "SELECT COUNT(*) FROM moz_icons WHERE id = 1"), 1)
+      << "the kept page keeps its icon";
+  EXPECT_EQ(Scalar(R + "\\favicons.sqlite", "SELECT COUNT(*) FROM moz_icons_to_pages"), 1);
+  EXPECT_EQ(Scalar(R + "\\places.sqlite", "SELECT frecency FROM moz_places WHERE url = 'https://kept.example/'"), 1);
+  EXPECT_EQ(Scalar(R + "\\places.sqlite", "SELECT COUNT(*) FROM moz_bookmarks"), 1);
+  for (const char* Gone : {"bounce-tracking-protection.sqlite", "sessionCheckpoints.json"})
+    EXPECT_FALSE(Exists(R + "\\" + Gone)) << Gone;
 }
 
 // A browser that stopped before folding its write-ahead log back (a crash, a
