@@ -31,7 +31,9 @@ BROWSERS = [("chrome", "Google Chrome"), ("edge", "Microsoft Edge"), ("firefox",
             ("brave", "Brave"), ("vivaldi", "Vivaldi"), ("opera", "Opera"), ("opera_gx", "Opera GX"),
             ("chromium", "Chromium")]
 BROWSER_ITEMS = [("cache", "cache"), ("cookies", "cookies"), ("history", "history"),
-                 ("forms", "form history"), ("session", "session"), ("crash_reports", "crash reports")]
+                 ("forms", "form history"), ("addresses", "saved addresses"), ("session", "session"),
+                 ("crash_reports", "crash reports")]
+CHROMIUM_ONLY = {"addresses"}  # Firefox keeps them with the cards
 WINDOWS = [
     ("windows.run_history", "Run dialog history"),
     ("windows.typed_paths", "Paths typed in Explorer"),
@@ -50,7 +52,8 @@ WINDOWS = [
 ]
 
 ITEMS = FIRST + [("Browsers", f"{b}.{k}", f"{name}: {what}")
-                 for b, name in BROWSERS for k, what in BROWSER_ITEMS] + \
+                 for b, name in BROWSERS for k, what in BROWSER_ITEMS
+                 if not (b == "firefox" and k in CHROMIUM_ONLY)] + \
     [("Windows", i, label) for i, label in WINDOWS]
 
 GROUPS = [("Internet", "Internet"), ("Documents", "Documents"), ("Browsers", "Browsers"), ("Windows", "Windows")]

@@ -24,7 +24,7 @@
 
 namespace {
 
-enum class TKind { Cache, Cookies, History, Forms, Session, CrashReports };
+enum class TKind { Cache, Cookies, History, Forms, Addresses, Session, CrashReports };
 
 struct TKindInfo {
   TKind Kind;
@@ -32,6 +32,7 @@ struct TKindInfo {
   const char* Label;  // after the browser's name: "Google Chrome: History"
   const char* Noun;   // in the log: "Google Chrome's history"
   const char* Hint;
+  bool ChromiumOnly = false;  // Firefox keeps it with what must stay (cards)
 };
 
 const TKindInfo Kinds[] = {
@@ -44,6 +45,8 @@ const TKindInfo Kinds[] = {
      "downloaded files too."},
     {TKind::Forms, "forms", "Form entries", "form entries",
      "Clear what was typed into forms; saved addresses, cards and passwords stay."},
+    {TKind::Addresses, "addresses", "Saved addresses", "saved addresses",
+     "Delete the addresses the browser saved to fill in forms; cards and passwords stay.", true},
     {TKind::Session, "session", "Session", "session",
      "Delete the saved session: the open tabs and windows will be lost."},
     {TKind::CrashReports, "crash_reports", "Crash reports", "crash reports",
@@ -131,6 +134,19 @@ const TJob ChromiumForms{"Web Data",
                           // Newer versions keep form entries here, in the same shape.
                           {"autocomplete", nullptr, "autocomplete", "form entries", false}}};
 
+// The addresses a user saved to fill in forms, in the tables of each version;
+// cards, and addresses a payments account keeps, stay.
+const TJob ChromiumAddresses{"Web Data",
+                             {{"local_addresses", nullptr, "local_addresses", "addresses", false},
+                              {"local_addresses_type_tokens", nullptr, "local_addresses_type_tokens", nullptr, false},
+                              {"contact_info", nullptr, "contact_info", "addresses", false},
+                              {"contact_info_type_tokens", nullptr, "contact_info_type_tokens", nullptr, false},
+                              {"autofill_profiles", nullptr, "autofill_profiles", "addresses", false},
+                              {"autofill_profile_names", nullptr, "autofill_profile_names", nullptr, false},
+                              {"autofill_profile_emails", nullptr, "autofill_profile_emails", nullptr, false},
+                              {"autofill_profile_phones", nullptr, "autofill_profile_phones", nullptr, false},
+                              {"autofill_profile_addresses", nullptr, "autofill_profile_addresses", nullptr, false}}};
+
 // The caches of a profile, and those the profiles share (in the data folder,
 // and in the local one of a roaming browser). The GPU's own caches have moved
 // between the two over the versions: both places are looked at.
@@ -191,6 +207,7 @@ std::vector<const TJob*> JobsOf(const TBrowser& Browser, TKind Kind) {
     return Firefox ? std::vector<const TJob*>{&FirefoxHistory, &FirefoxFavicons}
                    : std::vector<const TJob*>{&ChromiumHistory, &ChromiumFavicons};
   if (Kind == TKind::Forms && !Firefox) return {&ChromiumForms};
+  if (Kind == TKind::Addresses && !Firefox) return {&ChromiumAddresses};
   return {};
 }
 
@@ -535,6 +552,7 @@ void PreviewChromium(TPreviewContext& Context, TItemPlan& Plan, const TWhat& Wha
       AddRows(Context, Plan, What, Profile, ChromiumFavicons);
       break;
     case TKind::Forms: AddRows(Context, Plan, What, Profile, ChromiumForms); break;
+    case TKind::Addresses: AddRows(Context, Plan, What, Profile, ChromiumAddresses); break;
     case TKind::Session:
       AddTree(Context, Plan, Below(P, "Sessions"), Name);
       AddTree(Context, Plan, Below(P, "Sessions_Encrypted"), Name);
@@ -574,6 +592,7 @@ void PreviewFirefox(TPreviewContext& Context, TItemPlan& Plan, const TWhat& What
       AddTree(Context, Plan, R, Name,
               {L"sessionstore.jsonlz4", L"sessionstore.js", L"sessionstore-backups", L"sessionCheckpoints.json"});
       break;
+    case TKind::Addresses: break;  // not offered
     case TKind::CrashReports: break;  // not a profile's
   }
 }
@@ -815,6 +834,7 @@ std::vector<TItem> BrowserItems() {
     std::deque<std::string> Made;
     for (const TBrowser& Browser : Browsers())
       for (const TKindInfo& Kind : Kinds) {
+        if (Kind.ChromiumOnly && Browser.Layout != TLayout::Chromium) continue;
         Made.push_back(std::string(Browser.Key) + "." + Kind.Key);
         Made.push_back(std::string(Browser.Name) + ": " + Kind.Label);
       }
@@ -824,6 +844,7 @@ std::vector<TItem> BrowserItems() {
   std::size_t Text = 0, Index = 0;
   for (const TBrowser& Browser : Browsers()) {
     for (const TKindInfo& Kind : Kinds) {
+      if (Kind.ChromiumOnly && Browser.Layout != TLayout::Chromium) continue;
       TItem Item{Texts[Text].c_str(), TGroup::Browsers, 0, Texts[Text + 1].c_str(), Kind.Hint, nullptr, false,
                  nullptr, nullptr, nullptr, &PreviewBrowser, Browser.Name, false, PresentOf[Index], &CleanBrowser};
       Items.push_back(Item);

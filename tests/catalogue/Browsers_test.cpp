@@ -466,7 +466,10 @@ INSERT INTO favicon_bitmaps VALUES(1, 1, x'00'), (2, 2, x'00');
   sqlite3* Db = nullptr;
   ASSERT_EQ(sqlite3_open_v2((P + "\\Web Data").c_str(), &Db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
   sqlite3_exec(Db, "CREATE TABLE autocomplete(name VARCHAR, value VARCHAR, date_created INTEGER);"
-                   "INSERT INTO autocomplete VALUES('q', 'newer secret', 1);",
+                   "INSERT INTO autocomplete VALUES('q', 'newer secret', 1);"
+                   "CREATE TABLE local_addresses(guid VARCHAR PRIMARY KEY, use_count INTEGER);"
+                   "CREATE TABLE local_addresses_type_tokens(guid VARCHAR, type INTEGER, value VARCHAR);"
+                   "INSERT INTO local_addresses VALUES('g', 1); INSERT INTO local_addresses_type_tokens VALUES('g', 1, 'Home');",
                nullptr, nullptr, nullptr);
   sqlite3_close(Db);
   for (const char* Name : {"DIPS", "Reporting and NEL", "Reporting and NEL-journal", "segmentation_platform\\ukm_db",
@@ -474,7 +477,7 @@ INSERT INTO favicon_bitmaps VALUES(1, 1, x'00'), (2, 2, x'00');
     Tree.File(Relative + "\\" + Name, "trace");
   Tree.File("Local\\Google\\Chrome\\User Data\\GPUPersistentCache\\data_0", "trace");
 
-  for (const char* Item : {"chrome.history", "chrome.session", "chrome.cache", "chrome.forms"}) {
+  for (const char* Item : {"chrome.history", "chrome.session", "chrome.cache", "chrome.forms", "chrome.addresses"}) {
     const TRun Run = PreviewAndClean(Item);
     EXPECT_EQ(Run.Tally.Stayed(), 0u) << Item << "\n" << Run.Text();
   }
@@ -485,6 +488,10 @@ INSERT INTO favicon_bitmaps VALUES(1, 1, x'00'), (2, 2, x'00');
   EXPECT_EQ(Scalar(P + "\\Favicons", "SELECT COUNT(*) FROM favicon_bitmaps WHERE icon_id <> 1"), 0);
   EXPECT_EQ(Scalar(P + "\\Favicons", "SELECT COUNT(*) FROM favicon_bitmaps"), 1);
   EXPECT_EQ(Scalar(P + "\\Web Data", "SELECT COUNT(*) FROM autocomplete"), 0);
+  EXPECT_EQ(Scalar(P + "\\Web Data", "SELECT COUNT(*) FROM local_addresses"), 0);
+  EXPECT_EQ(Scalar(P + "\\Web Data", "SELECT COUNT(*) FROM local_addresses_type_tokens"), 0);
+  EXPECT_EQ(Scalar(P + "\\Web Data", "SELECT COUNT(*) FROM credit_cards"), 1) << "cards stay";
+  EXPECT_EQ(FindItem("firefox.addresses"), nullptr) << "Firefox keeps addresses with its cards";
   for (const char* Gone : {"DIPS", "Reporting and NEL", "Reporting and NEL-journal", "segmentation_platform\\ukm_db",
                            "Sessions_Encrypted\\Session_1", "DawnGraphiteCache\\data_0", "DawnWebGPUCache\\data_0"})
     EXPECT_FALSE(Exists(P + "\\" + Gone)) << Gone;
