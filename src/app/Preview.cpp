@@ -192,11 +192,13 @@ void TPreviewDlg::FillItems() {
 void TPreviewDlg::UpdateItemRow(int Index) {
   const TItemPlan& Plan = FPlans[Index];
   HWND List = Item(IDC_PREVIEWITEMS);
-  // An item that does not look itself says why in its row.
+  // An item that did not look itself says why in its row, beside its name,
+  // where the words have room.
   const std::string Instead = !Plan.Skipped.empty() ? "skipped: " + Plan.Skipped
                               : Plan.CoveredBy       ? std::string("with ") + Plan.CoveredBy->Label
                                                      : std::string();
-  SetCell(List, Index, 1, Widen(Instead.empty() ? GroupedCount(Plan.Count()) : Instead));
+  SetCell(List, Index, 0, Widen(Instead.empty() ? Plan.Item->Label : Plan.Item->Label + (" \xE2\x80\x94 " + Instead)));
+  SetCell(List, Index, 1, Instead.empty() ? Widen(GroupedCount(Plan.Count())) : std::wstring());
   SetCell(List, Index, 2, Instead.empty() ? Widen(SizeText(Plan.Bytes())) : std::wstring());
 }
 
