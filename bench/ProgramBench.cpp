@@ -32,10 +32,11 @@
 //                           not arrive that way (F9 and F10 do)
 //   --keep-recent           the age rule on (it keeps nothing: the tree is 30 days old)
 //   --then-shred            with --preview: then Enter (its Shred), until the "Removed" line
-//   --scratch DIR           where the trees go (program_bench.scratch beside this exe)
+//   --scratch DIR           where the trees go (program_bench.scratch in the user's temporary folder)
 //   --timeout S             longest wait for the program to finish (600)
 
 #include "win/Registry.h"
+#include "win/Shell.h"
 #include "win/WidePath.h"
 
 #include "BenchTree.h"
@@ -755,7 +756,7 @@ int main() {
         "  --post                  post WM_KEYDOWN/WM_KEYUP instead of SendInput (no Ctrl/Shift)\n"
         "  --keep-recent           the age rule on (it keeps nothing: the tree is 30 days old)\n"
         "  --then-shred            with --preview: then Enter (its Shred), until the \"Removed\" line\n"
-        "  --scratch DIR           where the trees go (program_bench.scratch beside this exe)\n"
+        "  --scratch DIR           where the trees go (program_bench.scratch in the user's temporary folder)\n"
         "  --timeout S             longest wait for the program to finish (600)\n");
     return 2;
   }
@@ -776,7 +777,9 @@ int main() {
     std::printf("Vellumix is running in this prefix: close it first\n");
     return 2;
   }
-  Config.Scratch = FullPathOf(Config.Scratch.empty() ? Here + L"\\program_bench.scratch" : Config.Scratch);
+  // In the user's own temporary folder: the program sweeps no other.
+  Config.Scratch =
+      FullPathOf(Config.Scratch.empty() ? Widen(TempFolder()) + L"\\program_bench.scratch" : Config.Scratch);
   // Ours alone: whatever a previous run left there goes.
   if (Exists(Config.Scratch)) PlainDelete(Long(Config.Scratch));
   if (!CreateDirectoryW(Long(Config.Scratch).c_str(), nullptr)) {
