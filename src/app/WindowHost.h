@@ -1,6 +1,6 @@
 #pragma once
-// The main window's side of a clean (CleanItems), shared by its Shred of
-// planned items and the preview window's Shred.
+// Shared by the main window's Shred of planned items and the preview
+// window's Shred.
 
 #include "app/UMain.h"
 #include "catalogue/CleanRun.h"
