@@ -23,6 +23,7 @@ using ::testing::HasSubstr;
 
 // ---- synthetic databases
 
+// Makes the database, or runs Sql in the one that is there.
 void MakeDatabase(const std::string& Path, const std::string& Sql, bool Wal = false) {
   sqlite3* Db = nullptr;
   ASSERT_EQ(sqlite3_open_v2(Path.c_str(), &Db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr), SQLITE_OK);
@@ -431,16 +432,10 @@ TEST_F(Browsers, ADatabaseThatIsALinkIsNotOpened) {
 TEST_F(Browsers, TriggersPlantedInAHistoryDoNotRun) {
   MakeChrome();
   const std::string History = Chrome + "\\Default\\History";
-  sqlite3* Db = nullptr;
-  ASSERT_EQ(sqlite3_open_v2(History.c_str(), &Db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
-  ASSERT_EQ(sqlite3_exec(Db,
-                         "CREATE TRIGGER endless AFTER DELETE ON visits BEGIN SELECT COUNT(*) FROM (WITH RECURSIVE "
-                         "c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT x FROM c); END;"
-                         "CREATE TRIGGER takes_all BEFORE DELETE ON urls BEGIN DELETE FROM urls; END;",
-                         nullptr, nullptr, nullptr),
-            SQLITE_OK)
-      << sqlite3_errmsg(Db);
-  sqlite3_close(Db);
+  MakeDatabase(History,
+               "CREATE TRIGGER endless AFTER DELETE ON visits BEGIN SELECT COUNT(*) FROM (WITH RECURSIVE "
+               "c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT x FROM c); END;"
+               "CREATE TRIGGER takes_all BEFORE DELETE ON urls BEGIN DELETE FROM urls; END;");
   const TRun Run = PreviewAndClean("chrome.history");
   EXPECT_THAT(Run.Text(), HasSubstr("Cleared Google Chrome's history (Default)"));
   EXPECT_THAT(Run.Text(), ::testing::Not(HasSubstr("could not be compacted"))) << "VACUUM's own file is allowed";
@@ -463,15 +458,12 @@ INSERT INTO icon_mapping VALUES(1, 'https://kept.example/', 1), (2, 'https://a.e
 INSERT INTO favicons VALUES(1, 'https://kept.example/favicon.ico', 1), (2, 'https://a.example/i.png', 1);
 INSERT INTO favicon_bitmaps VALUES(1, 1, x'00'), (2, 2, x'00');
 )");
-  sqlite3* Db = nullptr;
-  ASSERT_EQ(sqlite3_open_v2((P + "\\Web Data").c_str(), &Db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
-  sqlite3_exec(Db, "CREATE TABLE autocomplete(name VARCHAR, value VARCHAR, date_created INTEGER);"
-                   "INSERT INTO autocomplete VALUES('q', 'newer secret', 1);"
-                   "CREATE TABLE local_addresses(guid VARCHAR PRIMARY KEY, use_count INTEGER);"
-                   "CREATE TABLE local_addresses_type_tokens(guid VARCHAR, type INTEGER, value VARCHAR);"
-                   "INSERT INTO local_addresses VALUES('g', 1); INSERT INTO local_addresses_type_tokens VALUES('g', 1, 'Home');",
-               nullptr, nullptr, nullptr);
-  sqlite3_close(Db);
+  MakeDatabase(P + "\\Web Data",
+               "CREATE TABLE autocomplete(name VARCHAR, value VARCHAR, date_created INTEGER);"
+               "INSERT INTO autocomplete VALUES('q', 'newer secret', 1);"
+               "CREATE TABLE local_addresses(guid VARCHAR PRIMARY KEY, use_count INTEGER);"
+               "CREATE TABLE local_addresses_type_tokens(guid VARCHAR, type INTEGER, value VARCHAR);"
+               "INSERT INTO local_addresses VALUES('g', 1); INSERT INTO local_addresses_type_tokens VALUES('g', 1, 'Home');");
   for (const char* Name : {"DIPS", "Reporting and NEL", "Reporting and NEL-journal", "segmentation_platform\\ukm_db",
                            "Sessions_Encrypted\\Session_1", "DawnGraphiteCache\\data_0", "DawnWebGPUCache\\data_0"})
     Tree.File(Relative + "\\" + Name, "trace");
@@ -694,10 +686,7 @@ INSERT INTO moz_icons VALUES(1, 'https://kept.example/i.png', 16, 0, x'00'), (2,
   (3, 'https://a.example/favicon.ico', 16, 1, x'00');
 INSERT INTO moz_icons_to_pages VALUES(1, 1), (2, 2);
 )", true);
-  sqlite3* Db = nullptr;
-  ASSERT_EQ(sqlite3_open_v2((R + "\\places.sqlite").c_str(), &Db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
-  sqlite3_exec(Db, "UPDATE moz_places SET frecency = 21000", nullptr, nullptr, nullptr);
-  sqlite3_close(Db);
+  MakeDatabase(R + "\\places.sqlite", "UPDATE moz_places SET frecency = 21000");
   Tree.File(Relative + "\\bounce-tracking-protection.sqlite", "bounces");
   Tree.File(Relative + "\\sessionCheckpoints.json", "{}");
 
